@@ -1,0 +1,174 @@
+// lumeva-cli: the picture library without the window, for batch work and for checking the
+// library against other decoders. The commands write to the streams they are given, so the
+// tests run them in-process on both platforms.
+#include "cli/cli.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/inspect.h"
+#include "core/format.h"
+#include "core/load.h"
+
+namespace {
+
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+const char* const usage_text =
+    "usage: lumeva-cli COMMAND [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  info FILE [--pixels-sha256] [--flags N] [--box WxH] [--format NAME]\n"
+    "      load FILE and print one line of key=value pairs describing the picture\n"
+    "  formats\n"
+    "      list the registered file formats, one a line\n"
+    "  --help\n"
+    "      show this text\n"
+    "\n"
+    "exit status: 0 success, 1 the file could not be loaded, 2 bad command line\n";
+
+FILE* out = stdout;
+FILE* err = stderr;
+
+int usage_error(const char* what, const char* arg)
+{
+    std::fprintf(err, "lumeva-cli: %s%s%s\n(see lumeva-cli --help)\n", what, arg ? ": " : "",
+                 arg ? arg : "");
+    return EXIT_USAGE;
+}
+
+bool parse_number(const char* text, long* out)
+{
+    char* end = nullptr;
+    *out = std::strtol(text, &end, 0);
+    return end != text && *end == '\0';
+}
+
+bool parse_box(const char* text, int* w, int* h)
+{
+    char* end = nullptr;
+    const long bw = std::strtol(text, &end, 10);
+    if (end == text || (*end != 'x' && *end != 'X')) return false;
+    const char* rest = end + 1;
+    const long bh = std::strtol(rest, &end, 10);
+    if (end == rest || *end != '\0' || bw < 1 || bh < 1 || bw > 1000000 || bh > 1000000) return false;
+    *w = static_cast<int>(bw);
+    *h = static_cast<int>(bh);
+    return true;
+}
+
+void print_picture_line(Status status, const char* format, const Picture& pic, const FileInfo& info,
+                        bool with_hash)
+{
+    std::fprintf(out, "status=%u format=%s width=%d height=%d type=%u bits=%u colours=%d x_dpi=%d y_dpi=%d preview=%d",
+                status, format ? format : "", pic.width, pic.height, pic.type, pic.bits_per_component,
+                pic.colour_used, pic.x_dpi, pic.y_dpi, info.preview);
+    if (with_hash) std::fprintf(out, " pixels_sha256=%s", picture_rgba_sha256(pic).c_str());
+    std::fprintf(out, "\n");
+}
+
+int command_info(int argc, char** argv)
+{
+    const char* file = nullptr;
+    bool with_hash = false;
+    LoadParams params;
+    load_params_init(&params);
+    for (int i = 0; i < argc; ++i) {
+        const char* a = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (std::strcmp(a, "--pixels-sha256") == 0) {
+            with_hash = true;
+        } else if (std::strcmp(a, "--flags") == 0) {
+            long v;
+            if (!has_value || !parse_number(argv[++i], &v) || v < 0) return usage_error("--flags needs a number", nullptr);
+            params.flags = static_cast<uint32_t>(v);
+        } else if (std::strcmp(a, "--box") == 0) {
+            int w, h;
+            if (!has_value || !parse_box(argv[++i], &w, &h)) return usage_error("--box needs WxH", nullptr);
+            params.box_width = w;
+            params.box_height = h;
+        } else if (std::strcmp(a, "--format") == 0) {
+            if (!has_value) return usage_error("--format needs a name", nullptr);
+            const int index = format_find_by_name(argv[++i]);
+            if (index < 0) return usage_error("unknown format", argv[i]);
+            params.format_index = static_cast<int16_t>(index);
+        } else if (a[0] == '-' && a[1] == '-') {
+            return usage_error("unknown option", a);
+        } else if (!file) {
+            file = a;
+        } else {
+            return usage_error("more than one file", a);
+        }
+    }
+    if (!file) return usage_error("info needs a file", nullptr);
+
+    Picture pic{};
+    FileInfo info{};
+    const Status status = load_picture(file, &pic, &params, &info);
+    if (status != STATUS_OK) {
+        std::fprintf(out, "status=%u\n", status);
+        std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", file, status_text(status), info.message[0] ? ": " : "",
+                     info.message);
+        file_info_free_texts(&info);
+        return EXIT_FAILED;
+    }
+    print_picture_line(status, format_get_name(info.format_index), pic, info, with_hash);
+    file_info_free_texts(&info);
+    picture_free(&pic);
+    return 0;
+}
+
+int command_formats(int argc, char**)
+{
+    if (argc > 0) return usage_error("formats takes no arguments", nullptr);
+    for (int i = 0; i < format_count(); ++i) {
+        FormatInfo f;
+        format_get_info(i, &f, 0);
+        std::string exts;
+        for (int e = 0; e < FORMAT_EXTENSIONS_MAX && f.extensions[e][0]; ++e) {
+            if (!exts.empty()) exts += ',';
+            exts += f.extensions[e];
+        }
+        std::fprintf(out, "%2d %-5s %c%c  %-34s %s\n", i, f.name, (f.capabilities & 1) ? 'r' : '-',
+                    (f.capabilities & 2) ? 'w' : '-', f.description, exts.c_str());
+    }
+    return 0;
+}
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+};
+
+const Command commands[] = {
+    {"info", command_info},
+    {"formats", command_formats},
+};
+
+}  // namespace
+
+int cli_run(int argc, char** argv, FILE* out_stream, FILE* err_stream)
+{
+    out = out_stream;
+    err = err_stream;
+    if (argc < 2) {
+        std::fputs(usage_text, err);
+        return EXIT_USAGE;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "help") == 0) {
+        std::fputs(usage_text, out);
+        return 0;
+    }
+    for (const Command& c : commands) {
+        if (std::strcmp(argv[1], c.name) != 0) continue;
+        library_init();
+        const int code = c.run(argc - 2, argv + 2);
+        library_exit();
+        return code;
+    }
+    return usage_error("unknown command", argv[1]);
+}

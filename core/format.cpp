@@ -1,0 +1,126 @@
+#include "core/format.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::mutex registry_mutex;
+int registry_users = 0;
+FormatEntry* rows = nullptr;
+int row_count = 0;
+
+void copy_text(char* out, int size, const char* text)
+{
+    if (!text) text = "";
+    std::strncpy(out, text, static_cast<size_t>(size - 1));
+    out[size - 1] = '\0';
+}
+
+}  // namespace
+
+void library_init()
+{
+    std::lock_guard<std::mutex> lock(registry_mutex);
+    if (registry_users++ > 0) return;
+    rows = static_cast<FormatEntry*>(std::calloc(FORMAT_MAX, sizeof(FormatEntry)));
+    row_count = 0;
+    if (!rows) return;
+    for (int i = 0; i < builtin_format_count && row_count < FORMAT_MAX; ++i) {
+        const FormatEntry& row = builtin_formats[i];
+        if (row.init && !row.init()) continue;
+        FormatEntry& entry = rows[row_count++];
+        entry = row;
+        if (entry.reader) entry.flags |= FORMAT_READ;
+        if (entry.writer) entry.flags |= FORMAT_WRITE;
+    }
+}
+
+void library_exit()
+{
+    std::lock_guard<std::mutex> lock(registry_mutex);
+    if (registry_users == 0 || --registry_users > 0) return;
+    for (int i = 0; i < row_count; ++i) {
+        FormatEntry& row = rows[i];
+        if (row.exit) row.exit();
+        if (row.flags & FORMAT_OWNS_NAMES) {
+            std::free(const_cast<char*>(row.name));
+            std::free(const_cast<char*>(row.description));
+            for (const char* ext : row.extensions) std::free(const_cast<char*>(ext));
+        }
+    }
+    std::free(rows);
+    rows = nullptr;
+    row_count = 0;
+}
+
+FormatEntry* format_rows() { return rows; }
+
+int format_count() { return row_count; }
+
+const char* format_get_name(int index)
+{
+    return index >= 0 && index < row_count ? rows[index].name : nullptr;
+}
+
+int format_get_info(int index, FormatInfo* out, int load_plugin)
+{
+    if (index < 0 || index >= row_count) return -1;
+    (void)load_plugin;  // plug-in rows are loaded when the plug-in folder is supported
+    const FormatEntry& row = rows[index];
+    *out = FormatInfo{};
+    copy_text(out->name, sizeof out->name, row.name);
+    out->index = static_cast<uint16_t>(index);
+    out->capabilities = static_cast<uint8_t>(((row.flags & FORMAT_READ) ? 1 : 0) |
+                                             ((row.flags & FORMAT_WRITE) ? 2 : 0));
+    copy_text(out->description, sizeof out->description, row.description);
+    for (int e = 0; e < FORMAT_EXTENSIONS_MAX && row.extensions[e]; ++e)
+        copy_text(out->extensions[e], sizeof out->extensions[e], row.extensions[e]);
+    for (WritableType& w : out->writable)
+        w = WritableType{WRITABLE_END, WRITABLE_NO_LIMIT, {0xFFFFFFFFu, 0xFFFFFFFFu}, nullptr};
+    if (row.writable_types) row.writable_types(out->writable);
+    return 0;
+}
+
+void file_extension(const char* file_name, char* out, int size)
+{
+    out[0] = '\0';
+    if (!file_name) return;
+    // Only the last path element: a dot in a folder name is not an extension.
+    const char* base = file_name;
+    for (const char* p = file_name; *p; ++p)
+        if (*p == '/' || *p == '\\') base = p + 1;
+    const char* dot = std::strrchr(base, '.');
+    if (!dot) return;
+    int n = 0;
+    for (const char* p = dot + 1; *p && n < size - 1; ++p) {
+        const char c = *p;
+        out[n++] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    out[n] = '\0';
+}
+
+bool format_find_by_extension(const char* file_name, int index)
+{
+    char ext[64];
+    file_extension(file_name, ext, sizeof ext);
+    if (!ext[0]) return false;
+    const int first = index >= 0 ? index : 0;
+    const int last = index >= 0 ? index + 1 : row_count;
+    if (index >= row_count) return false;
+    for (int i = first; i < last; ++i)
+        for (const char* e : rows[i].extensions) {
+            if (!e) break;
+            if (std::strcmp(e, ext) == 0) return true;
+        }
+    return false;
+}
+
+int format_find_by_name(const char* name)
+{
+    if (!name) return -1;
+    for (int i = 0; i < row_count; ++i)
+        if (rows[i].name && std::strcmp(rows[i].name, name) == 0) return i;
+    return -1;
+}

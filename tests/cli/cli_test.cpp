@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/inspect.h"
+#include "support/corpus.h"
+#include "support/files.h"
+
+namespace {
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(FILE* f)
+{
+    std::string s;
+    std::rewind(f);
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    std::fclose(f);
+    return s;
+}
+
+CliRun run(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "lumeva-cli");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    const int code = cli_run(static_cast<int>(argv.size()), argv.data(), out, err);
+    return CliRun{code, slurp(out), slurp(err)};
+}
+
+TEST(Cli, HelpAndUsageErrors)
+{
+    const CliRun help = run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("info FILE"), std::string::npos);
+    EXPECT_EQ(run({}).code, 2);
+    EXPECT_EQ(run({"frobnicate"}).code, 2);
+    EXPECT_EQ(run({"info"}).code, 2);
+    EXPECT_EQ(run({"info", "a.jpg", "--box", "12"}).code, 2);
+    EXPECT_EQ(run({"info", "a.jpg", "--format", "nope"}).code, 2);
+    const CliRun bad = run({"info", "a.jpg", "--bogus"});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_NE(bad.err.find("--bogus"), std::string::npos);
+}
+
+TEST(Cli, FormatsListsEveryRow)
+{
+    const CliRun r = run({"formats"});
+    EXPECT_EQ(r.code, 0);
+    int lines = 0;
+    for (char c : r.out) lines += c == '\n';
+    EXPECT_EQ(lines, 23);
+    EXPECT_NE(r.out.find("Portable Network Graphics"), std::string::npos);
+    EXPECT_NE(r.out.find("jpg,jpeg,jif,jfif,J,jpe"), std::string::npos);
+}
+
+TEST(Cli, InfoReportsTheStatusOfEveryCorpusFile)
+{
+    for (const CorpusEntry& e : corpus_manifest()) {
+        const CliRun r = run({"info", corpus_path(e.path), "--pixels-sha256"});
+        if (r.code == 0) {
+            EXPECT_EQ(r.out.rfind("status=0 format=", 0), 0u) << e.path;
+            EXPECT_NE(r.out.find(" width=" + std::to_string(e.width) + " "), std::string::npos) << e.path;
+        } else {
+            EXPECT_EQ(r.code, 1) << e.path;
+            EXPECT_EQ(r.out, "status=2\n") << e.path;
+            EXPECT_NE(r.err.find("not recognised"), std::string::npos) << e.path;
+        }
+    }
+}
+
+TEST(Cli, InfoOnEmptyFilesAndFolders)
+{
+    TempFile empty(".jpg");
+    const CliRun r = run({"info", empty.path()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "status=3\n");
+    const CliRun folder = run({"info", corpus_dir()});
+    EXPECT_EQ(folder.out, "status=3\n");
+}
+
+TEST(Inspect, RgbaOfEachPixelKindAndOrientation)
+{
+    Picture p{};
+    ASSERT_EQ(picture_alloc(&p, PIXEL_BGR, 4, 2, 2), 1);
+    const uint8_t top[6] = {1, 2, 3, 4, 5, 6}, bottom[6] = {7, 8, 9, 10, 11, 12};
+    std::copy(top, top + 6, picture_line(&p, 0));
+    std::copy(bottom, bottom + 6, picture_line(&p, 1));
+    p.origin = PICTURE_ORIGIN_BOTTOM;
+    std::vector<uint8_t> rgba = picture_to_rgba(p);
+    EXPECT_EQ(rgba, (std::vector<uint8_t>{9, 8, 7, 255, 12, 11, 10, 255, 3, 2, 1, 255, 6, 5, 4, 255}));
+    picture_free(&p);
+
+    ASSERT_EQ(picture_alloc(&p, PIXEL_COLORS, 1, 2, 1), 1);
+    picture_line(&p, 0)[1] = 5;
+    p.colour_map[5] = 10;
+    p.colour_map[256 + 5] = 20;
+    p.colour_map[512 + 5] = 30;
+    p.transparent_index = 5;
+    EXPECT_EQ(picture_to_rgba(p), (std::vector<uint8_t>{0, 0, 0, 255, 10, 20, 30, 0}));
+    picture_free(&p);
+
+    ASSERT_EQ(picture_alloc(&p, PIXEL_BINARY, 1, 3, 1), 1);
+    bit_put(picture_line(&p, 0), 1, 1);
+    EXPECT_EQ(picture_to_rgba(p), (std::vector<uint8_t>{0, 0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255}));
+    picture_free(&p);
+}
+
+TEST(Inspect, Sha256KnownAnswers)
+{
+    EXPECT_EQ(sha256_hex(nullptr, 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    const std::string abc = "abc";
+    EXPECT_EQ(sha256_hex(reinterpret_cast<const uint8_t*>(abc.data()), abc.size()),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    const std::string two_blocks(119, 'a');
+    EXPECT_EQ(sha256_hex(reinterpret_cast<const uint8_t*>(two_blocks.data()), two_blocks.size()),
+              "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb");
+}
+
+}  // namespace

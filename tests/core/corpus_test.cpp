@@ -1,0 +1,80 @@
+// Every real file beside the project, loaded as a user's file would be. Files of formats whose
+// reader exists are compared with the independent decoder's size and pixels; the others must be
+// reported as not recognised, never as something else.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/inspect.h"
+#include "core/format.h"
+#include "support/corpus.h"
+
+namespace {
+
+// The manifest names formats as the files are known; the registry has one row per variant.
+int row_for(const std::string& format)
+{
+    if (format == "eps") return format_find_by_name("eps");
+    return format_find_by_name(format.c_str());
+}
+
+bool doubtful(const CorpusEntry& e) { return e.notes.find("confidence: DOUBTFUL") != std::string::npos; }
+
+class Corpus : public ::testing::Test {
+protected:
+    void SetUp() override { library_init(); }
+    void TearDown() override { library_exit(); }
+};
+
+TEST_F(Corpus, EveryFileLoadsAsItsFormatOrIsNotRecognised)
+{
+    const auto manifest = corpus_manifest();
+    ASSERT_FALSE(manifest.empty()) << "no corpus at " << corpus_dir();
+    int compared = 0;
+    for (const CorpusEntry& e : manifest) {
+        SCOPED_TRACE(e.path);
+        const int row = row_for(e.format);
+        ASSERT_GE(row, 0) << "unknown format " << e.format;
+        const bool readable = (format_rows()[row].flags & FORMAT_READ) != 0;
+
+        LoadParams params;
+        load_params_init(&params);
+        Picture pic{};
+        FileInfo info{};
+        const Status status = load_picture(corpus_path(e.path).c_str(), &pic, &params, &info);
+        if (!readable) {
+            EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
+            EXPECT_EQ(pic.data, nullptr);
+        } else if (!doubtful(e)) {
+            ++compared;
+            EXPECT_EQ(status, STATUS_OK) << info.message;
+            EXPECT_EQ(pic.width, e.width);
+            EXPECT_EQ(pic.height, e.height);
+            if (status == STATUS_OK && !e.rgba_sha256.empty()) {
+                EXPECT_EQ(picture_rgba_sha256(pic), e.rgba_sha256);
+            }
+        }
+        file_info_free_texts(&info);
+        picture_free(&pic);
+    }
+    RecordProperty("compared", compared);
+}
+
+TEST_F(Corpus, ThumbnailLoadsOfUnreadableFormatsAreRefusedByExtension)
+{
+    for (const CorpusEntry& e : corpus_manifest()) {
+        const int row = row_for(e.format);
+        if (row < 0 || (format_rows()[row].flags & FORMAT_READ)) continue;
+        LoadParams params;
+        load_params_init(&params);
+        params.flags = 7172;
+        params.box_width = 92;
+        params.box_height = 64;
+        Picture pic{};
+        EXPECT_EQ(load_picture(corpus_path(e.path).c_str(), &pic, &params, nullptr), STATUS_UNKNOWN_FORMAT)
+            << e.path;
+        picture_free(&pic);
+    }
+}
+
+}  // namespace
