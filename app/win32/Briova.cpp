@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/MessageMap.h"
+#include "app/win32/MessageMap.h"
 #include "app/product.h"
 #include "core/format.h"
 #include "resources/resource.h"
