@@ -23,8 +23,10 @@ const char* const usage_text =
     "usage: lumeva-cli COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  info FILE [--pixels-sha256] [--flags N] [--box WxH] [--format NAME]\n"
-    "      load FILE and print one line of key=value pairs describing the picture\n"
+    "  info FILE [--pixels-sha256] [--flags N] [--box WxH] [--average] [--origin N] [--format NAME]\n"
+    "      load FILE and print one line of key=value pairs describing the picture; --flags takes\n"
+    "      the load flags (e.g. 7172 as the thumbnails load), --box reduces into a box, --average\n"
+    "      reduces by area averaging, --origin asks for the line order (16: bottom line first)\n"
     "  op NAME [ARG...] IN [--out OUT] [--pixels-sha256]\n"
     "      load IN, run one image operation on the whole picture, print the result as info does\n"
     "      and save it to OUT; `lumeva-cli op --list` lists the operations\n"
@@ -95,6 +97,12 @@ int command_info(int argc, char** argv)
             if (!has_value || !parse_box(argv[++i], &w, &h)) return usage_error("--box needs WxH", nullptr);
             params.box_width = w;
             params.box_height = h;
+        } else if (std::strcmp(a, "--average") == 0) {
+            params.reduce_method = 2;
+        } else if (std::strcmp(a, "--origin") == 0) {
+            long v;
+            if (!has_value || !parse_number(argv[++i], &v) || v < 0 || v > 0xFFFF) return usage_error("--origin needs a number", nullptr);
+            params.origin = static_cast<uint16_t>(v);
         } else if (std::strcmp(a, "--format") == 0) {
             if (!has_value) return usage_error("--format needs a name", nullptr);
             const int index = format_find_by_name(argv[++i]);

@@ -1,5 +1,6 @@
 #include "cli/inspect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -58,7 +59,11 @@ void pixel_rgba(const Picture& pic, const uint8_t* line, int x, uint8_t out[4])
             out[0] = s[0]; out[1] = s[1]; out[2] = s[2];
             if (n >= 4) out[3] = s[3];
         } else {
-            out[0] = out[1] = out[2] = s[0];
+            // Grey pictures of C levels (colour_used) hold 0 to C - 1.
+            uint8_t g = s[0];
+            if (pic.type == PIXEL_GREY && bits <= 8 && pic.colour_used > 1 && pic.colour_used < 256)
+                g = static_cast<uint8_t>(std::min<int>(g, pic.colour_used - 1) * 255 / (pic.colour_used - 1));
+            out[0] = out[1] = out[2] = g;
             if (n == 2) out[3] = s[1];
         }
         return;

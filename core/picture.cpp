@@ -1,5 +1,7 @@
 #include "core/picture.h"
 
+#include "core/pixels.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -45,7 +47,7 @@ bool picture_layout(Picture* p, uint32_t type, int line_padding, int width, int 
 int picture_alloc_bits(Picture* p, uint32_t type, int line_padding, int width, int height, int bits)
 {
     if (!picture_layout(p, type, line_padding, width, height, bits)) return 0;
-    p->data = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(p->bytes_per_line) * static_cast<size_t>(height), 1));
+    p->data = pixels_alloc(static_cast<uint64_t>(p->bytes_per_line) * static_cast<uint64_t>(height));
     if (!p->data) return 0;
     p->width = width;
     p->height = height;
@@ -127,7 +129,7 @@ int picture_alloc_like(Picture* destination, uint32_t type, const Picture* sourc
 
 void picture_free(Picture* picture)
 {
-    std::free(picture->data);
+    pixels_free(picture->data);
     std::free(picture->colour_map);
     std::free(picture->comment);
     chunk_list_free(picture->chunks);
