@@ -8,7 +8,9 @@ NATIVE := build/native
 WIN64 := build/win64
 SANITIZE := build/sanitize
 
-.PHONY: all setup native win64 sanitize test test-native test-sanitize test-win64 run bench clean
+FUZZ := build/fuzz
+
+.PHONY: all setup native win64 sanitize fuzz test test-native test-sanitize test-win64 run bench clean
 
 all: native win64
 
@@ -20,6 +22,10 @@ $(NATIVE)/build.ninja:
 
 $(SANITIZE)/build.ninja:
 	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMEVA_SANITIZE=ON >/dev/null
+
+$(FUZZ)/build.ninja:
+	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMEVA_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 
 $(WIN64)/build.ninja:
 	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -33,6 +39,10 @@ sanitize: setup $(SANITIZE)/build.ninja
 
 win64: setup $(WIN64)/build.ninja
 	cmake --build $(WIN64) -j $(JOBS)
+
+# The fuzz targets (run one with scripts/fuzz.sh FORMAT SECONDS).
+fuzz: setup $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS)
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure --timeout 600 -j $(JOBS)

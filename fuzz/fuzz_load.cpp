@@ -1,0 +1,61 @@
+#include "fuzz/fuzz_load.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+#include "core/format.h"
+#include "core/load.h"
+
+namespace {
+
+std::string input_path(const char* extension)
+{
+    static std::string path;
+    if (path.empty()) {
+        const char* dir = std::getenv("TMPDIR");
+        path = std::string(dir && *dir ? dir : "/tmp") + "/lumeva-fuzz-" + std::to_string(getpid()) + extension;
+    }
+    return path;
+}
+
+void load_as(const std::string& path, int index, uint32_t flags, int box)
+{
+    LoadParams params;
+    load_params_init(&params);
+    params.format_index = static_cast<int16_t>(index);
+    params.flags = flags;
+    if (box) {
+        params.box_width = 92;
+        params.box_height = 64;
+        params.line_padding = 4;
+    }
+    Picture picture{};
+    FileInfo info{};
+    load_picture(path.c_str(), &picture, &params, &info);
+    file_info_free_texts(&info);
+    picture_free(&picture);
+}
+
+}  // namespace
+
+int fuzz_load(const uint8_t* data, size_t size, const char* format, const char* extension)
+{
+    static bool ready = false;
+    if (!ready) {
+        library_init();
+        ready = true;
+    }
+    const std::string path = input_path(extension);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    const int index = format_find_by_name(format);
+    load_as(path, index, LOAD_KEEP_COMMENT | LOAD_KEEP_CHUNKS | LOAD_KEEP_TEXTS, 0);
+    load_as(path, index, 7172, 1);
+    load_as(path, index, 7172 | LOAD_KEEP_CHUNKS, 1);
+    return 0;
+}
