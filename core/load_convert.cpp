@@ -179,7 +179,6 @@ void fill_file_info(FileInfo* info, const HeaderInfo& h, const LoadParams& param
         info->bytes_per_plane_line = h.full_bytes_per_line;
         info->bits_per_component = h.full_bits_per_component;
         info->components = h.full_components;
-        info->preview = 1;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "core/format.h"
+#include "formats/jpeg/jpeg.h"
 
 namespace {
 
@@ -12,11 +13,6 @@ void set_types(WritableType list[FORMAT_WRITABLE_MAX], std::initializer_list<uin
 {
     int i = 0;
     for (uint16_t t : types) list[i++].type = t;
-}
-
-void jpeg_writable(WritableType list[FORMAT_WRITABLE_MAX])
-{
-    set_types(list, {PIXEL_ANY24, PIXEL_GREY, PIXEL_BINARY, PIXEL_CMYK});
 }
 
 void pcx_writable(WritableType list[FORMAT_WRITABLE_MAX])
@@ -29,7 +25,7 @@ constexpr uint32_t P = FORMAT_PROBE;
 }  // namespace
 
 const FormatEntry builtin_formats[] = {
-    {P, "jpeg", "JPEG / JFIF", nullptr, nullptr, nullptr, nullptr, jpeg_writable, nullptr, 0,
+    {P, "jpeg", "JPEG / JFIF", nullptr, nullptr, jpeg_read, jpeg_write, jpeg_writable_types, nullptr, 0,
      {"jpg", "jpeg", "jif", "jfif", "J", "jpe"}},
     {P, "tga", "Truevision Targa", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"tga", "targa", "pix", "bpx", "ivb"}},

@@ -41,12 +41,20 @@ TEST_F(Corpus, EveryFileLoadsAsItsFormatOrIsNotRecognised)
         load_params_init(&params);
         Picture pic{};
         FileInfo info{};
-        const Status status = load_picture(corpus_path(e.path).c_str(), &pic, &params, &info);
+        Status status = load_picture(corpus_path(e.path).c_str(), &pic, &params, &info);
         if (!readable) {
             EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
             EXPECT_EQ(pic.data, nullptr);
         } else if (!doubtful(e)) {
             ++compared;
+            if (e.variant.find("truncated") != std::string::npos) {
+                // A damaged file fails as a photo and gives its partial picture as a thumbnail.
+                EXPECT_EQ(status, STATUS_INCOMPLETE);
+                picture_free(&pic);
+                params.flags |= LOAD_ACCEPT_DAMAGED;
+                file_info_free_texts(&info);
+                status = load_picture(corpus_path(e.path).c_str(), &pic, &params, &info);
+            }
             EXPECT_EQ(status, STATUS_OK) << info.message;
             EXPECT_EQ(pic.width, e.width);
             EXPECT_EQ(pic.height, e.height);
