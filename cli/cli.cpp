@@ -3,16 +3,21 @@
 // tests run them in-process on both platforms.
 #include "cli/cli.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/inspect.h"
 #include "cli/ops.h"
 #include "core/format.h"
 #include "core/load.h"
+#include "core/save.h"
 
 namespace {
 
@@ -30,6 +35,11 @@ const char* const usage_text =
     "  op NAME [ARG...] IN [--out OUT] [--pixels-sha256]\n"
     "      load IN, run one image operation on the whole picture, print the result as info does\n"
     "      and save it to OUT; `lumeva-cli op --list` lists the operations\n"
+    "  convert IN OUT [--format NAME] [--quality Q] [--progressive] [--set-extension]\n"
+    "      load IN (keeping its comment and Exif) and save it as OUT, in the format of OUT's\n"
+    "      extension or NAME\n"
+    "  thumb --box WxH [--average] (IN OUT | --out-dir DIR FILE...)\n"
+    "      make thumbnails as the home screen does, saved as JPEG at quality 80\n"
     "  formats\n"
     "      list the registered file formats, one a line\n"
     "  --help\n"
@@ -151,8 +161,184 @@ int command_formats(int argc, char**)
     return 0;
 }
 
-// Saves the result of a command; the format follows OUT's extension.
-Status cli_save(const Picture&, const char*) { return STATUS_NO_WRITER; }
+// The first writable row listing the file's extension, or -1.
+int writer_for(const char* file_name)
+{
+    for (int i = 0; i < format_count(); ++i)
+        if ((format_rows()[i].flags & FORMAT_WRITE) && format_find_by_extension(file_name, i)) return i;
+    return -1;
+}
+
+// Saves a picture; the format is `format` (a short name) or follows the file's extension.
+Status cli_save(const Picture& pic, const char* file_name, const char* format = nullptr, int quality = -1,
+                uint32_t flags = 0, bool progressive = false, std::string* final_name = nullptr)
+{
+    SaveParams params;
+    save_params_init(&params);
+    params.format_index = static_cast<int16_t>(format ? format_find_by_name(format) : writer_for(file_name));
+    if (params.format_index < 0) return STATUS_NO_WRITER;
+    if (quality >= 0) params.quality = static_cast<uint16_t>(quality);
+    params.progressive = progressive ? 1 : 0;
+    params.flags = flags | SAVE_RETURN_NAME;
+    std::vector<char> name(std::strlen(file_name) + 80);
+    const Status status = save_picture(file_name, &pic, &params, name.data(), name.size());
+    if (final_name) *final_name = name.data();
+    return status;
+}
+
+void report_failure(const char* file, Status status, const char* message)
+{
+    std::fprintf(out, "status=%u\n", status);
+    std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", file, status_text(status), message && message[0] ? ": " : "",
+                 message ? message : "");
+}
+
+int command_convert(int argc, char** argv)
+{
+    const char* files[2] = {nullptr, nullptr};
+    const char* format = nullptr;
+    long quality = -1;
+    bool progressive = false, set_extension = false;
+    int n = 0;
+    for (int i = 0; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--format") == 0 && i + 1 < argc) {
+            format = argv[++i];
+            if (format_find_by_name(format) < 0) return usage_error("unknown format", format);
+        } else if (std::strcmp(a, "--quality") == 0 && i + 1 < argc) {
+            if (!parse_number(argv[++i], &quality) || quality < 0 || quality > 100) return usage_error("--quality needs 0 to 100", nullptr);
+        } else if (std::strcmp(a, "--progressive") == 0) {
+            progressive = true;
+        } else if (std::strcmp(a, "--set-extension") == 0) {
+            set_extension = true;
+        } else if (a[0] == '-' && a[1] == '-') {
+            return usage_error("unknown option", a);
+        } else if (n < 2) {
+            files[n++] = a;
+        } else {
+            return usage_error("convert takes IN and OUT", a);
+        }
+    }
+    if (n != 2) return usage_error("convert takes IN and OUT", nullptr);
+
+    LoadParams params;
+    load_params_init(&params);
+    params.flags = LOAD_KEEP_COMMENT | LOAD_KEEP_CHUNKS;
+    Picture pic{};
+    FileInfo info{};
+    Status status = load_picture(files[0], &pic, &params, &info);
+    file_info_free_texts(&info);
+    if (status != STATUS_OK) {
+        report_failure(files[0], status, info.message);
+        return EXIT_FAILED;
+    }
+    std::string written;
+    status = cli_save(pic, files[1], format, static_cast<int>(quality), set_extension ? uint32_t{SAVE_SET_EXTENSION} : 0u, progressive, &written);
+    if (status != STATUS_OK) {
+        report_failure(files[1], status, nullptr);
+        picture_free(&pic);
+        return EXIT_FAILED;
+    }
+    print_picture_line(status, format_get_name(info.format_index), pic, info, false);
+    std::fprintf(out, "written=%s\n", written.c_str());
+    picture_free(&pic);
+    return 0;
+}
+
+// A thumbnail as the home screen makes it, saved as JPEG at quality 80.
+Status make_thumbnail(const char* in, const char* out_name, int box_w, int box_h, bool average, std::string* message)
+{
+    LoadParams params;
+    load_params_init(&params);
+    params.flags = LOAD_KNOWN_EXTENSION | LOAD_ACCEPT_DAMAGED | LOAD_DEEP_AS_RGB | LOAD_PREVIEW;
+    params.line_padding = 4;
+    params.box_width = box_w;
+    params.box_height = box_h;
+    if (average) params.reduce_method = 2;
+    Picture pic{};
+    FileInfo info{};
+    Status status = load_picture(in, &pic, &params, &info);
+    file_info_free_texts(&info);
+    if (status != STATUS_OK) {
+        *message = info.message;
+        return status;
+    }
+    status = cli_save(pic, out_name, "jpeg", 80);
+    picture_free(&pic);
+    return status;
+}
+
+std::string thumbnail_name(const std::string& folder, const char* file)
+{
+    std::string base = file;
+    const size_t slash = base.find_last_of("/\\");
+    if (slash != std::string::npos) base.erase(0, slash + 1);
+    const size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) base.erase(dot);
+    return folder + "/" + base + ".jpg";
+}
+
+int command_thumb(int argc, char** argv)
+{
+    int box_w = 0, box_h = 0;
+    bool average = false;
+    const char* folder = nullptr;
+    std::vector<const char*> files;
+    for (int i = 0; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--box") == 0 && i + 1 < argc) {
+            if (!parse_box(argv[++i], &box_w, &box_h)) return usage_error("--box needs WxH", nullptr);
+        } else if (std::strcmp(a, "--average") == 0) {
+            average = true;
+        } else if (std::strcmp(a, "--out-dir") == 0 && i + 1 < argc) {
+            folder = argv[++i];
+        } else if (a[0] == '-' && a[1] == '-') {
+            return usage_error("unknown option", a);
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (box_w < 1) return usage_error("thumb needs --box WxH", nullptr);
+    if (!folder) {
+        if (files.size() != 2) return usage_error("thumb takes IN and OUT, or --out-dir DIR and files", nullptr);
+        std::string message;
+        const Status status = make_thumbnail(files[0], files[1], box_w, box_h, average, &message);
+        if (status != STATUS_OK) {
+            report_failure(files[0], status, message.c_str());
+            return EXIT_FAILED;
+        }
+        std::fprintf(out, "status=0 written=%s\n", files[1]);
+        return 0;
+    }
+    if (files.empty()) return usage_error("thumb --out-dir needs files", nullptr);
+
+    // Loads take no lock, so the files are shared out among as many threads as there are cores.
+    std::atomic<size_t> next{0};
+    std::atomic<int> failures{0};
+    std::mutex report;
+    auto work = [&] {
+        for (size_t i = next++; i < files.size(); i = next++) {
+            const std::string target = thumbnail_name(folder, files[i]);
+            std::string message;
+            const Status status = make_thumbnail(files[i], target.c_str(), box_w, box_h, average, &message);
+            std::lock_guard<std::mutex> lock(report);
+            if (status == STATUS_OK) {
+                std::fprintf(out, "status=0 written=%s\n", target.c_str());
+            } else {
+                ++failures;
+                std::fprintf(out, "status=%u file=%s\n", status, files[i]);
+                std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", files[i], status_text(status), message.empty() ? "" : ": ",
+                             message.c_str());
+            }
+        }
+    };
+    const unsigned threads = std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(), static_cast<unsigned>(files.size())));
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    return failures ? EXIT_FAILED : 0;
+}
 
 int command_op(int argc, char** argv)
 {
@@ -235,6 +421,8 @@ const Command commands[] = {
     {"info", command_info},
     {"formats", command_formats},
     {"op", command_op},
+    {"convert", command_convert},
+    {"thumb", command_thumb},
 };
 
 }  // namespace

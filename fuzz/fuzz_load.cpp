@@ -27,6 +27,8 @@ void load_as(const std::string& path, int index, uint32_t flags, int box)
     load_params_init(&params);
     params.format_index = static_cast<int16_t>(index);
     params.flags = flags;
+    // Huge declared sizes are legal; decoding thousands of lines of them only slows the search.
+    params.line_callback = [](int line, int, void*) { return line >= 512 ? 1 : 0; };
     if (box) {
         params.box_width = 92;
         params.box_height = 64;
@@ -55,7 +57,6 @@ int fuzz_load(const uint8_t* data, size_t size, const char* format, const char* 
     std::fclose(f);
     const int index = format_find_by_name(format);
     load_as(path, index, LOAD_KEEP_COMMENT | LOAD_KEEP_CHUNKS | LOAD_KEEP_TEXTS, 0);
-    load_as(path, index, 7172, 1);
     load_as(path, index, 7172 | LOAD_KEEP_CHUNKS, 1);
     return 0;
 }

@@ -10,7 +10,8 @@ corpus=${LUMEVA_CORPUS:-$here/../shared/corpus}
 work=$here/build/fuzz
 seeds=$work/seeds/$format
 mkdir -p "$seeds" "$work/crashes/$format" "$work/grown/$format"
-find "$corpus/$format" -type f -exec cp -n {} "$seeds/" \; 2>/dev/null || true
+# Small seeds only: a 20-megapixel photo would make every run take seconds.
+find "$corpus/$format" -type f -size -600k -exec cp -n {} "$seeds/" \; 2>/dev/null || true
 if [ -d "$here/fuzz/regressions/$format" ]; then cp -n "$here/fuzz/regressions/$format"/* "$seeds/" 2>/dev/null || true; fi
-exec "$work/bin/${format}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+exec "$work/bin/${format}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=262144 \
   -artifact_prefix="$work/crashes/$format/" "$@" "$work/grown/$format" "$seeds"

@@ -6,17 +6,24 @@
 
 namespace {
 
+// Kept chunks are listed newest first; they go out oldest first, in the order the original file
+// had them, so that the Exif block stays the first APP1 marker as Exif readers expect.
+void write_chunks(j_compress_ptr cinfo, const SaveContext* ctx, const PictureChunk* c)
+{
+    if (!c) return;
+    write_chunks(cinfo, ctx, c->next);
+    if (!c->bytes || c->size == 0 || c->size > 65533) return;
+    if (c->kind == CHUNK_IPTC && ctx->params.write_iptc) jpeg_write_marker(cinfo, JPEG_APP0 + 13, c->bytes, c->size);
+    else if (c->kind == CHUNK_EXIF && ctx->params.write_exif) jpeg_write_marker(cinfo, JPEG_APP0 + 1, c->bytes, c->size);
+}
+
 void write_markers(j_compress_ptr cinfo, const SaveContext* ctx)
 {
     if (ctx->comment) {
         const size_t n = std::strlen(ctx->comment) + 1;  // the terminating zero is written too
         if (n <= 65533) jpeg_write_marker(cinfo, JPEG_COM, reinterpret_cast<const JOCTET*>(ctx->comment), static_cast<unsigned>(n));
     }
-    for (const PictureChunk* c = ctx->chunks; c; c = c->next) {
-        if (!c->bytes || c->size == 0 || c->size > 65533) continue;
-        if (c->kind == CHUNK_IPTC && ctx->params.write_iptc) jpeg_write_marker(cinfo, JPEG_APP0 + 13, c->bytes, c->size);
-        else if (c->kind == CHUNK_EXIF && ctx->params.write_exif) jpeg_write_marker(cinfo, JPEG_APP0 + 1, c->bytes, c->size);
-    }
+    write_chunks(cinfo, ctx, ctx->chunks);
 }
 
 }  // namespace

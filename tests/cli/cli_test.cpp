@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,39 @@ TEST(Inspect, Sha256KnownAnswers)
     const std::string two_blocks(119, 'a');
     EXPECT_EQ(sha256_hex(reinterpret_cast<const uint8_t*>(two_blocks.data()), two_blocks.size()),
               "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Cli, ConvertAndThumbWriteJpegFiles)
+{
+    const std::string photo = corpus_path("jpeg/FurnaceCreekInn.jpg");
+    TempFile converted(".jpg");
+    const CliRun c = run({"convert", photo, converted.path(), "--quality", "70"});
+    ASSERT_EQ(c.code, 0) << c.err;
+    EXPECT_NE(c.out.find("width=400 height=300"), std::string::npos);
+    const CliRun again = run({"info", converted.path()});
+    EXPECT_NE(again.out.find("status=0 format=jpeg width=400 height=300"), std::string::npos);
+    EXPECT_EQ(run({"convert", photo, converted.path(), "--quality", "101"}).code, 2);
+    const CliRun no_writer = run({"convert", photo, (std::string(converted.path()) + ".txt").c_str()});
+    EXPECT_EQ(no_writer.code, 1);
+    EXPECT_EQ(no_writer.out, "status=8\n");
+
+    TempFile thumb(".jpg");
+    const CliRun t = run({"thumb", "--box", "92x64", photo, thumb.path()});
+    ASSERT_EQ(t.code, 0) << t.err;
+    EXPECT_NE(run({"info", thumb.path()}).out.find("width=85 height=64"), std::string::npos);
+
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    const CliRun batch = run({"thumb", "--box", "50x50", "--average", "--out-dir", folder, photo,
+                              corpus_path("jpeg/testorig.jpg"), corpus_path("png/basn0g01.png")});
+    EXPECT_NE(batch.out.find("written=" + folder + "/testorig.jpg"), std::string::npos);
+    EXPECT_NE(batch.out.find("written=" + folder + "/FurnaceCreekInn.jpg"), std::string::npos);
+    std::remove((folder + "/testorig.jpg").c_str());
+    std::remove((folder + "/FurnaceCreekInn.jpg").c_str());
+    std::remove((folder + "/basn0g01.jpg").c_str());
 }
 
 }  // namespace
