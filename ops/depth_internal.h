@@ -20,6 +20,12 @@ bool picture_readable_8_bits(const Picture* picture);
 // 8 bits, in a new record of the same type with the same extras.
 Status picture_narrow_to_8_bits(const Picture* source, Picture* narrow);
 
+struct SourceReader;
+using GreyLineFn = void (*)(const SourceReader& reader, const uint8_t* line, uint8_t* grey);
+using RgbLineFn = void (*)(const SourceReader& reader, const uint8_t* line, uint8_t* rgb);
+// The grey values of a line of one of the six true-colour byte orders, null for other types.
+GreyLineFn colour_grey_line(uint32_t type);
+
 // Reads the lines of an 8-bit picture of any type as RGB triplets or grey values 0 ... 255, the
 // conversion chosen once for the picture.
 struct SourceReader {
@@ -29,8 +35,8 @@ struct SourceReader {
     // value of each byte value.
     uint8_t red[256], green[256], blue[256], grey[256];
     ColourLayout layout;
-    void (*to_rgb)(const SourceReader& reader, const uint8_t* line, uint8_t* rgb);
-    void (*to_grey)(const SourceReader& reader, const uint8_t* line, uint8_t* grey);
+    RgbLineFn to_rgb;
+    GreyLineFn to_grey;
 };
 // STATUS_BAD_PARAMETER for a type it cannot read or a colour-mapped picture without its map.
 Status source_reader_init(SourceReader* reader, const Picture* picture);

@@ -79,13 +79,6 @@ void colour_to_rgb(const SourceReader& r, const uint8_t* line, uint8_t* out)
     }
 }
 
-template <int R, int G, int B, int S>
-void colour_to_grey(const SourceReader& r, const uint8_t* line, uint8_t* out)
-{
-    const int width = r.width;
-    for (int x = 0; x < width; ++x) out[x] = luminance(line[S * x + R], line[S * x + G], line[S * x + B]);
-}
-
 // Ink values to light: each colour is what its ink and the black ink leave of white, as the
 // loader converts CMYK files it is not asked to keep.
 inline uint8_t ink_to_light(unsigned ink, unsigned black) { return static_cast<uint8_t>((255 - ink) * (255 - black) / 255); }
@@ -190,14 +183,15 @@ Status source_reader_init(SourceReader* reader, const Picture* picture)
     }
     colour_layout(picture->type, &r.layout);
     switch (picture->type) {
-    case PIXEL_RGB: r.to_rgb = colour_to_rgb<0, 1, 2, 3>; r.to_grey = colour_to_grey<0, 1, 2, 3>; break;
-    case PIXEL_RGBA: r.to_rgb = colour_to_rgb<0, 1, 2, 4>; r.to_grey = colour_to_grey<0, 1, 2, 4>; break;
-    case PIXEL_BGR: r.to_rgb = colour_to_rgb<2, 1, 0, 3>; r.to_grey = colour_to_grey<2, 1, 0, 3>; break;
-    case PIXEL_BGRA: r.to_rgb = colour_to_rgb<2, 1, 0, 4>; r.to_grey = colour_to_grey<2, 1, 0, 4>; break;
-    case PIXEL_ABGR: r.to_rgb = colour_to_rgb<3, 2, 1, 4>; r.to_grey = colour_to_grey<3, 2, 1, 4>; break;
-    case PIXEL_ARGB: r.to_rgb = colour_to_rgb<1, 2, 3, 4>; r.to_grey = colour_to_grey<1, 2, 3, 4>; break;
+    case PIXEL_RGB: r.to_rgb = colour_to_rgb<0, 1, 2, 3>; break;
+    case PIXEL_RGBA: r.to_rgb = colour_to_rgb<0, 1, 2, 4>; break;
+    case PIXEL_BGR: r.to_rgb = colour_to_rgb<2, 1, 0, 3>; break;
+    case PIXEL_BGRA: r.to_rgb = colour_to_rgb<2, 1, 0, 4>; break;
+    case PIXEL_ABGR: r.to_rgb = colour_to_rgb<3, 2, 1, 4>; break;
+    case PIXEL_ARGB: r.to_rgb = colour_to_rgb<1, 2, 3, 4>; break;
     default: return STATUS_BAD_PARAMETER;
     }
+    r.to_grey = colour_grey_line(picture->type);
     return STATUS_OK;
 }
 

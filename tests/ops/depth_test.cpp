@@ -55,6 +55,28 @@ TEST(GreyLevels, FullGreyIsTheLuminance)
         }
 }
 
+TEST(GreyLevels, EveryByteOrderGivesTheLuminanceAcrossWholeBlocksAndTails)
+{
+    struct Order { uint16_t type; int r, g, b; } orders[] = {{PIXEL_RGB, 0, 1, 2},  {PIXEL_RGBA, 0, 1, 2}, {PIXEL_BGR, 2, 1, 0},
+                                                              {PIXEL_BGRA, 2, 1, 0}, {PIXEL_ABGR, 3, 2, 1}, {PIXEL_ARGB, 1, 2, 3}};
+    for (const Order& order : orders)
+        for (int width : {1, 15, 16, 17, 53}) {
+            Owned o;
+            picture_alloc(&o.p, order.type, 4, width, 3);
+            uint32_t seed = 99u + width;
+            for (uint64_t i = 0; i < picture_data_size(&o.p); ++i) o.p.data[i] = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
+            Owned original;
+            ASSERT_EQ(picture_clone(&o.p, &original.p), 0);
+            ASSERT_EQ(image_change_depth(&o.p, nullptr, DEPTH_GREY_256, DITHER_NONE), STATUS_OK);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const uint8_t* px = picture_line(&original.p, y) + x * original.p.bytes_per_pixel;
+                    ASSERT_EQ(picture_line(&o.p, y)[x], luminance(px[order.r], px[order.g], px[order.b]))
+                        << order.type << " width " << width << " at " << x << "," << y;
+                }
+        }
+}
+
 TEST(GreyLevels, FourLevelRampBoundaries)
 {
     Owned o;
