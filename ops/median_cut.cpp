@@ -139,11 +139,10 @@ inline int weighted_distance(int dr, int dg, int db)
 // Nearest and farthest weighted distance of value v to the span lo ... hi along one axis.
 inline void axis_distances(int v, int lo, int hi, int weight, int* nearest, int* farthest)
 {
-    int near = v < lo ? lo - v : v > hi ? v - hi : 0;
-    int far = std::max(std::abs(v - lo), std::abs(v - hi));
-    near *= weight, far *= weight;
-    *nearest += near * near;
-    *farthest += far * far;
+    const int closest = (v < lo ? lo - v : v > hi ? v - hi : 0) * weight;
+    const int widest = std::max(std::abs(v - lo), std::abs(v - hi)) * weight;
+    *nearest += closest * closest;
+    *farthest += widest * widest;
 }
 
 // The inverse colour map, kept in the histogram's cells: palette index + 1, 0 = not yet known.
