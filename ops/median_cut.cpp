@@ -258,6 +258,26 @@ struct ErrorLimit {
     int operator()(int error) const { return table[255 + error]; }
 };
 
+// What one component carries along a line, in sixteenths of an error.
+struct Carry {
+    int right = 0, below_left = 0, below = 0;
+};
+
+inline int corrected(const ErrorLimit& limit, int value, const Carry& carry, int above)
+{
+    return std::clamp(value + limit((carry.right + above + 8) >> 4), 0, 255);
+}
+
+// Spreads a pixel's error and returns the finished share of the pixel below-left of it.
+inline int16_t spread(Carry& carry, int error)
+{
+    const int finished = carry.below_left + 3 * error;
+    carry.below_left = carry.below + 5 * error;
+    carry.below = error;
+    carry.right = 7 * error;
+    return static_cast<int16_t>(finished);
+}
+
 // Floyd-Steinberg, every line left to right: 7/16 of a pixel's error to the right, 3/16 below
 // left, 5/16 below, 1/16 below right. errors[3 * (x + 1) + c] holds what reached column x of the
 // current line from the line above; it is overwritten with the next line's share once read.
@@ -266,26 +286,24 @@ void map_diffused(const SourceReader& source, InverseMap& inverse, const Palette
 {
     const ErrorLimit limit;
     const int width = source.width;
-    const uint8_t* colours[3] = {palette.red, palette.green, palette.blue};
     for (int y = 0; y < result->height; ++y) {
         const uint8_t* rgb = source_rgb_line(source, y, buffer);
         uint8_t* out = picture_line(result, y);
-        int right[3] = {}, below_left[3] = {}, below[3] = {};  // sixteenths carried along the line
+        Carry red, green, blue;
         int16_t* e = errors;
         for (int x = 0; x < width; ++x, rgb += 3, e += 3) {
-            int v[3];
-            for (int c = 0; c < 3; ++c) v[c] = std::clamp(rgb[c] + limit((right[c] + e[3 + c] + 8) >> 4), 0, 255);
-            const int index = inverse.index(v[0], v[1], v[2]);
+            const int r = corrected(limit, rgb[0], red, e[3]);
+            const int g = corrected(limit, rgb[1], green, e[4]);
+            const int b = corrected(limit, rgb[2], blue, e[5]);
+            const int index = inverse.index(r, g, b);
             out[x] = static_cast<uint8_t>(index);
-            for (int c = 0; c < 3; ++c) {
-                const int err = v[c] - colours[c][index];
-                e[c] = static_cast<int16_t>(below_left[c] + 3 * err);  // column x - 1 of the next line is complete
-                below_left[c] = below[c] + 5 * err;
-                below[c] = err;
-                right[c] = 7 * err;
-            }
+            e[0] = spread(red, r - palette.red[index]);
+            e[1] = spread(green, g - palette.green[index]);
+            e[2] = spread(blue, b - palette.blue[index]);
         }
-        for (int c = 0; c < 3; ++c) e[c] = static_cast<int16_t>(below_left[c]);
+        e[0] = static_cast<int16_t>(red.below_left);
+        e[1] = static_cast<int16_t>(green.below_left);
+        e[2] = static_cast<int16_t>(blue.below_left);
     }
 }
 
