@@ -24,18 +24,6 @@ TEST(DitherMatrices, OrderedMatrixIsBuiltByDoublingWithItsCornerRaised)
     EXPECT_EQ(kBayer16[1][0], 192);  // bottom-left: 4M + 3
 }
 
-TEST(DitherLevelsSplit, EndsReachTheLowestAndHighestLevel)
-{
-    DitherLevels split;
-    dither_levels(6, &split);
-    EXPECT_EQ(split.low[0], 0);
-    EXPECT_EQ(split.position[0], 0);
-    EXPECT_EQ(split.low[255], 4);  // never the top level: the one above is reached by position
-    EXPECT_GT(split.position[255], 50);
-    EXPECT_EQ(split.low[51], 1);
-    EXPECT_EQ(split.position[51], 0);
-}
-
 TEST(GreyLevels, FullGreyIsTheLuminance)
 {
     Owned o;

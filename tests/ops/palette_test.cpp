@@ -218,13 +218,4 @@ TEST(MedianCut, DiffusionThroughTheModesUsesDitherTwo)
     }
 }
 
-TEST(MedianCut, RefusesImpossibleColourCounts)
-{
-    Owned o;
-    make_rgb(o, 4, 4, photo_like);
-    EXPECT_EQ(image_median_cut(&o.p, nullptr, 1, false), STATUS_BAD_PARAMETER);
-    EXPECT_EQ(image_median_cut(&o.p, nullptr, 257, false), STATUS_BAD_PARAMETER);
-    EXPECT_EQ(o.p.type, PIXEL_RGB);
-}
-
 }  // namespace
