@@ -23,8 +23,11 @@ Status picture_narrow_to_8_bits(const Picture* source, Picture* narrow);
 struct SourceReader;
 using GreyLineFn = void (*)(const SourceReader& reader, const uint8_t* line, uint8_t* grey);
 using RgbLineFn = void (*)(const SourceReader& reader, const uint8_t* line, uint8_t* rgb);
-// The grey values of a line of one of the six true-colour byte orders, null for other types.
+// The grey values of a line of one of the six true-colour byte orders, null for other types:
+// the fastest loop this processor runs, or a chosen one (null when the processor lacks it).
 GreyLineFn colour_grey_line(uint32_t type);
+enum GreyLineKind { GREY_LINE_PORTABLE, GREY_LINE_SSSE3, GREY_LINE_AVX2 };
+GreyLineFn colour_grey_line_of(uint32_t type, GreyLineKind kind);
 
 // Reads the lines of an 8-bit picture of any type as RGB triplets or grey values 0 ... 255, the
 // conversion chosen once for the picture.

@@ -1,6 +1,9 @@
 // Grey values of true-colour lines: the hot loop of grey and bilevel conversion. On x86 with
-// SSSE3 sixteen pixels are taken at once (byte shuffles pull the three colours apart); the
-// portable loop does the rest and runs everywhere else.
+// SSSE3 sixteen pixels are taken at once (byte shuffles pull the three colours apart), with AVX2
+// thirty-two (the same shuffles in both halves); the portable loop does the rest and runs
+// everywhere else.
+#include <initializer_list>
+
 #include "ops/depth_internal.h"
 #include "ops/luminance.h"
 
@@ -74,33 +77,89 @@ __attribute__((target("ssse3"))) void grey_ssse3(const SourceReader& reader, con
     grey_scalar<R, G, B, S>(line, x, width, out);
 }
 
-template <int R, int G, int B, int S>
-GreyLineFn pick()
+__attribute__((target("avx2"))) inline __m256i both_halves(const int8_t* bytes)
 {
-    return __builtin_cpu_supports("ssse3") ? grey_ssse3<R, G, B, S> : grey_portable<R, G, B, S>;
+    return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)));
+}
+
+template <int C, int S>
+__attribute__((target("avx2"))) inline __m256i gather_wide(const __m256i* blocks)
+{
+    static constexpr GatherMasks<C, S> masks;
+    __m256i v = _mm256_shuffle_epi8(blocks[0], both_halves(masks.bytes[0]));
+    for (int k = 1; k < S; ++k) v = _mm256_or_si256(v, _mm256_shuffle_epi8(blocks[k], both_halves(masks.bytes[k])));
+    return v;
+}
+
+__attribute__((target("avx2"))) inline __m256i weigh_wide(__m256i r, __m256i g, __m256i b)
+{
+    const __m256i sum = _mm256_add_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(r, _mm256_set1_epi16(77)), _mm256_mullo_epi16(g, _mm256_set1_epi16(150))),
+        _mm256_mullo_epi16(b, _mm256_set1_epi16(29)));
+    return _mm256_srli_epi16(sum, 8);
+}
+
+// The low half of every register holds pixels x ... x + 15, the high half x + 16 ... x + 31; the
+// shuffles, widenings and packing all stay within halves, so the pixels come out in order.
+template <int R, int G, int B, int S>
+__attribute__((target("avx2"))) void grey_avx2(const SourceReader& reader, const uint8_t* line, uint8_t* out)
+{
+    const int width = reader.width;
+    const __m256i zero = _mm256_setzero_si256();
+    int x = 0;
+    for (; x + 32 <= width; x += 32) {
+        __m256i blocks[S];
+        for (int k = 0; k < S; ++k) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + S * x + 16 * k));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + S * (x + 16) + 16 * k));
+            blocks[k] = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+        }
+        const __m256i r = gather_wide<R, S>(blocks), g = gather_wide<G, S>(blocks), b = gather_wide<B, S>(blocks);
+        const __m256i low = weigh_wide(_mm256_unpacklo_epi8(r, zero), _mm256_unpacklo_epi8(g, zero), _mm256_unpacklo_epi8(b, zero));
+        const __m256i high = weigh_wide(_mm256_unpackhi_epi8(r, zero), _mm256_unpackhi_epi8(g, zero), _mm256_unpackhi_epi8(b, zero));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(low, high));
+    }
+    grey_scalar<R, G, B, S>(line, x, width, out);
+}
+
+template <int R, int G, int B, int S>
+GreyLineFn pick(GreyLineKind kind)
+{
+    switch (kind) {
+    case GREY_LINE_AVX2: return __builtin_cpu_supports("avx2") ? grey_avx2<R, G, B, S> : nullptr;
+    case GREY_LINE_SSSE3: return __builtin_cpu_supports("ssse3") ? grey_ssse3<R, G, B, S> : nullptr;
+    default: return grey_portable<R, G, B, S>;
+    }
 }
 
 #else
 
 template <int R, int G, int B, int S>
-GreyLineFn pick()
+GreyLineFn pick(GreyLineKind kind)
 {
-    return grey_portable<R, G, B, S>;
+    return kind == GREY_LINE_PORTABLE ? grey_portable<R, G, B, S> : nullptr;
 }
 
 #endif
 
 }  // namespace
 
-GreyLineFn colour_grey_line(uint32_t type)
+GreyLineFn colour_grey_line_of(uint32_t type, GreyLineKind kind)
 {
     switch (type) {
-    case PIXEL_RGB: return pick<0, 1, 2, 3>();
-    case PIXEL_RGBA: return pick<0, 1, 2, 4>();
-    case PIXEL_BGR: return pick<2, 1, 0, 3>();
-    case PIXEL_BGRA: return pick<2, 1, 0, 4>();
-    case PIXEL_ABGR: return pick<3, 2, 1, 4>();
-    case PIXEL_ARGB: return pick<1, 2, 3, 4>();
+    case PIXEL_RGB: return pick<0, 1, 2, 3>(kind);
+    case PIXEL_RGBA: return pick<0, 1, 2, 4>(kind);
+    case PIXEL_BGR: return pick<2, 1, 0, 3>(kind);
+    case PIXEL_BGRA: return pick<2, 1, 0, 4>(kind);
+    case PIXEL_ABGR: return pick<3, 2, 1, 4>(kind);
+    case PIXEL_ARGB: return pick<1, 2, 3, 4>(kind);
     default: return nullptr;
     }
+}
+
+GreyLineFn colour_grey_line(uint32_t type)
+{
+    for (GreyLineKind kind : {GREY_LINE_AVX2, GREY_LINE_SSSE3})
+        if (GreyLineFn f = colour_grey_line_of(type, kind)) return f;
+    return colour_grey_line_of(type, GREY_LINE_PORTABLE);
 }
