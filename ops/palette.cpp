@@ -109,20 +109,25 @@ UniformLevels uniform_levels(int colours)
     }
 }
 
-// One channel of the uniform palette: the index contributions of the levels below and above each
-// value, and its position between them.
+// One channel of the uniform palette: the index contribution of the level below each value, its
+// position towards the level above, and what the level above adds.
 struct ChannelSplit {
-    uint8_t low[256], high[256];
+    uint8_t low[256];
     DitherLevels levels;
+    int weight;
 };
 
 void split_channel(int levels, int weight, ChannelSplit* out)
 {
     dither_levels(levels, &out->levels);
-    for (int v = 0; v < 256; ++v) {
-        out->low[v] = static_cast<uint8_t>(out->levels.low[v] * weight);
-        out->high[v] = static_cast<uint8_t>((out->levels.low[v] + 1) * weight);
-    }
+    out->weight = weight;
+    for (int v = 0; v < 256; ++v) out->low[v] = static_cast<uint8_t>(out->levels.low[v] * weight);
+}
+
+// Branch-free: the choice between the two levels changes from pixel to pixel.
+inline int channel_index(const ChannelSplit& c, uint8_t v, uint8_t threshold)
+{
+    return c.low[v] + c.weight * (c.levels.position[v] > threshold);
 }
 
 void uniform_ordered(const SourceReader& source, int colours, Picture* result, uint8_t* buffer)
@@ -145,10 +150,7 @@ void uniform_ordered(const SourceReader& source, int colours, Picture* result, u
         uint8_t* out = picture_line(result, y);
         for (int x = 0; x < source.width; ++x, rgb += 3) {
             const uint8_t t = m[x & 7];
-            const uint8_t r = rgb[0], g = rgb[1], b = rgb[2];
-            out[x] = static_cast<uint8_t>((red.levels.position[r] > t ? red.high[r] : red.low[r]) +
-                                          (green.levels.position[g] > t ? green.high[g] : green.low[g]) +
-                                          (blue.levels.position[b] > t ? blue.high[b] : blue.low[b]));
+            out[x] = static_cast<uint8_t>(channel_index(red, rgb[0], t) + channel_index(green, rgb[1], t) + channel_index(blue, rgb[2], t));
         }
     }
 }
