@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "ops/op.h"
 #include "ops/pixel_check.h"
+#include "ops/simd.h"
 
 constexpr FilterKernel filter_kernels[FILTER_KERNEL_COUNT] = {
     {{0, -1, 0, -1, 10, -1, 0, -1, 0}, 6, 0},
@@ -42,7 +44,7 @@ using RowFilter = void (*)(const uint8_t* up, const uint8_t* mid, const uint8_t*
 // Fixed-length blocks let the compiler turn the cell into vector code without a scalar tail
 // per block; the tail of the line is done byte by byte.
 template <class Cell>
-inline void filter_bytes(const uint8_t* __restrict up, const uint8_t* __restrict mid,
+[[gnu::always_inline]] inline void filter_bytes(const uint8_t* __restrict up, const uint8_t* __restrict mid,
                          const uint8_t* __restrict down, uint8_t* __restrict out, size_t n, ptrdiff_t s,
                          const Cell& cell)
 {
@@ -72,12 +74,6 @@ struct BlurCell {
     }
 };
 
-void blur_row(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out, size_t n, ptrdiff_t s,
-              const void* params)
-{
-    filter_bytes(up, mid, down, out, n, s, *static_cast<const BlurCell*>(params));
-}
-
 template <int Entry>
 struct KernelCell {
     uint8_t operator()(const uint8_t* u, const uint8_t* m, const uint8_t* d, ptrdiff_t s) const
@@ -91,16 +87,43 @@ struct KernelCell {
     }
 };
 
-template <int Entry>
-void kernel_row(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out, size_t n, ptrdiff_t s,
-                const void*)
+template <class Cell>
+Cell make_cell(const void* params)
 {
-    filter_bytes(up, mid, down, out, n, s, KernelCell<Entry>{});
+    if constexpr (std::is_same_v<Cell, BlurCell>) return *static_cast<const BlurCell*>(params);
+    else return Cell{};
 }
 
-constexpr RowFilter kernel_rows[FILTER_KERNEL_COUNT] = {kernel_row<0>, kernel_row<1>, kernel_row<2>,
-                                                        kernel_row<3>, kernel_row<4>, kernel_row<5>,
-                                                        kernel_row<6>, kernel_row<7>, kernel_row<8>};
+// The same loop twice: for every machine, and for machines with 64-byte vectors.
+template <class Cell>
+void narrow_row(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out, size_t n, ptrdiff_t s,
+                const void* params)
+{
+    filter_bytes(up, mid, down, out, n, s, make_cell<Cell>(params));
+}
+
+#ifdef LUMEVA_AVX512
+template <class Cell>
+LUMEVA_TARGET_VBMI void wide_row(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out, size_t n,
+                                 ptrdiff_t s, const void* params)
+{
+    filter_bytes(up, mid, down, out, n, s, make_cell<Cell>(params));
+}
+#endif
+
+template <class Cell>
+RowFilter pick_row()
+{
+#ifdef LUMEVA_AVX512
+    if (cpu_has_avx512_vbmi()) return wide_row<Cell>;
+#endif
+    return narrow_row<Cell>;
+}
+
+constexpr RowFilter (*kernel_rows[FILTER_KERNEL_COUNT])() = {
+    pick_row<KernelCell<0>>, pick_row<KernelCell<1>>, pick_row<KernelCell<2>>,
+    pick_row<KernelCell<3>>, pick_row<KernelCell<4>>, pick_row<KernelCell<5>>,
+    pick_row<KernelCell<6>>, pick_row<KernelCell<7>>, pick_row<KernelCell<8>>};
 
 // The frame both filters share: three padded lines turning over, one output line at a time.
 Status run_filter(Picture* source, Picture* destination, const Rect* rect, RowFilter row, const void* params)
@@ -157,14 +180,14 @@ Status image_blur(Picture* source, Picture* destination, const Rect* rect, unsig
     BlurCell cell;
     cell.centre = (3175 * (100 - s)) / 100 + 25;
     cell.inverse = 1.0f / static_cast<float>(cell.centre + 1200);
-    return run_filter(source, destination, rect, blur_row, &cell);
+    return run_filter(source, destination, rect, pick_row<BlurCell>(), &cell);
 }
 
 Status image_filter(Picture* source, Picture* destination, const Rect* rect, int entry)
 {
     if (source && source->type == PIXEL_BINARY) return STATUS_BILEVEL_REFUSED;
     if (entry < 0 || entry >= FILTER_KERNEL_COUNT) return STATUS_BAD_PARAMETER;
-    return run_filter(source, destination, rect, kernel_rows[entry], nullptr);
+    return run_filter(source, destination, rect, kernel_rows[entry](), nullptr);
 }
 
 Status image_sharpen(Picture* source, Picture* destination, const Rect* rect)

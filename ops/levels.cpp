@@ -2,26 +2,38 @@
 #include <cstring>
 
 #include "ops/colour.h"
-#include "ops/luminance.h"
+#include "ops/rgb_runs.h"
 #include "ops/pixel_check.h"
 #include "ops/table_util.h"
 
 namespace {
 
-// Two sets of counters, taken by alternate pixels, so that runs of one value do not wait on
+// Two sets of counters, taken by alternate values, so that runs of one value do not wait on
 // their own increments.
-template <int PixelBytes, int Red, int Green, int Blue>
+void count_run(const uint8_t* values, size_t n, uint32_t (*twin)[256])
+{
+    size_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        ++twin[0][values[i]];
+        ++twin[1][values[i + 1]];
+    }
+    if (i < n) ++twin[0][values[i]];
+}
+
+// Colour pixels: their luminance a stretch of line at a time, then counted.
 void count_luminance(const Picture* p, uint32_t* counters)
 {
+    constexpr int stretch = 2048;
+    uint8_t values[stretch];
+    const RgbLayout layout{p->bytes_per_pixel, rgb_positions(p->type)};
     uint32_t twin[2][256] = {};
     for (int y = 0; y < p->height; ++y) {
-        const uint8_t* s = picture_line(p, y);
-        int x = 0;
-        for (; x + 2 <= p->width; x += 2, s += 2 * PixelBytes) {
-            ++twin[0][luminance(s[Red], s[Green], s[Blue])];
-            ++twin[1][luminance(s[PixelBytes + Red], s[PixelBytes + Green], s[PixelBytes + Blue])];
+        const uint8_t* line = picture_line(p, y);
+        for (int x = 0; x < p->width; x += stretch) {
+            const size_t n = static_cast<size_t>(std::min(stretch, p->width - x));
+            luminance_run(line + static_cast<size_t>(x) * layout.pixel_bytes, values, n, layout);
+            count_run(values, n, twin);
         }
-        if (x < p->width) ++twin[0][luminance(s[Red], s[Green], s[Blue])];
     }
     for (int i = 0; i < 256; ++i) counters[i] = twin[0][i] + twin[1][i];
 }
@@ -61,7 +73,6 @@ void luminance_histogram(const Picture* picture, uint32_t counters[256])
     std::memset(counters, 0, 256 * sizeof(uint32_t));
     if (pixel_check_bytes(picture) != STATUS_OK) return;
     if (picture->type == PIXEL_BINARY) return count_bits(picture, counters);
-    const RgbPositions at = rgb_positions(picture->type);
     switch (picture->bytes_per_pixel) {
     case 1: {
         count_bytes<1>(picture, counters);
@@ -74,17 +85,14 @@ void luminance_histogram(const Picture* picture, uint32_t counters[256])
         }
         break;
     }
-    case 2: count_luminance<2, 0, 1, 1>(picture, counters); break;  // no such colour type: read as given
-    case 3:
-        if (at.red == 2) count_luminance<3, 2, 1, 0>(picture, counters);
-        else count_luminance<3, 0, 1, 2>(picture, counters);
+    case 2: {
+        // No colour type has two bytes (a grey and alpha pair read as it is): the first counts.
+        uint32_t both[512];
+        count_bytes<2>(picture, both);
+        std::copy(both, both + 256, counters);
         break;
-    default:
-        if (at.red == 2) count_luminance<4, 2, 1, 0>(picture, counters);
-        else if (at.red == 3) count_luminance<4, 3, 2, 1>(picture, counters);
-        else if (at.red == 1) count_luminance<4, 1, 2, 3>(picture, counters);
-        else count_luminance<4, 0, 1, 2>(picture, counters);
-        break;
+    }
+    default: count_luminance(picture, counters); break;
     }
 }
 

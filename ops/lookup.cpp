@@ -2,12 +2,7 @@
 
 #include <cstring>
 
-#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
-// 64-byte table lookups. Left out of the Windows build: its compiler does not keep the stack
-// aligned for 64-byte spills.
-#define LUMEVA_LOOKUP_AVX512 1
-#include <immintrin.h>
-#endif
+#include "ops/simd.h"
 
 namespace {
 
@@ -39,9 +34,7 @@ void map_pixels_portable(const uint8_t* from, uint8_t* to, size_t pixels, const 
 
 namespace {
 
-#ifdef LUMEVA_LOOKUP_AVX512
-
-#define LUMEVA_TARGET_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#ifdef LUMEVA_AVX512
 
 struct ZmmTable {
     __m512i q[4];  // entries 0-63, 64-127, 128-191, 192-255
@@ -100,27 +93,14 @@ LUMEVA_TARGET_VBMI void map_pixels_vbmi(const uint8_t* from, uint8_t* to, size_t
     }
 }
 
-using MapFn = void (*)(const uint8_t*, uint8_t*, size_t, const PixelTables&);
-
-MapFn pick_map()
-{
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512vbmi"))
-        return map_pixels_vbmi;
-    return map_pixels_portable;
-}
-
 #endif
 
 }  // namespace
 
 void map_pixels(const uint8_t* from, uint8_t* to, size_t pixels, const PixelTables& tables)
 {
-#ifdef LUMEVA_LOOKUP_AVX512
-    static const MapFn map = pick_map();
-    map(from, to, pixels, tables);
-#else
-    map_pixels_portable(from, to, pixels, tables);
+#ifdef LUMEVA_AVX512
+    if (cpu_has_avx512_vbmi()) return map_pixels_vbmi(from, to, pixels, tables);
 #endif
+    map_pixels_portable(from, to, pixels, tables);
 }

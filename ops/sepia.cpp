@@ -2,42 +2,11 @@
 #include <cstring>
 
 #include "ops/colour.h"
-#include "ops/luminance.h"
+#include "ops/rgb_runs.h"
 #include "ops/op.h"
 #include "ops/pixel_check.h"
 
 namespace {
-
-struct SepiaTones {
-    uint8_t red[256];    // luminance -> red
-    uint8_t green[256];  // luminance -> green
-};
-
-template <int PixelBytes, int Red, int Green, int Blue>
-void tone_pixels(const uint8_t* __restrict from, uint8_t* __restrict to, int pixels, const SepiaTones& tones)
-{
-    for (int i = 0; i < pixels; ++i, from += PixelBytes, to += PixelBytes) {
-        const int l = luminance(from[Red], from[Green], from[Blue]);
-        to[Red] = tones.red[l];
-        to[Green] = tones.green[l];
-        to[Blue] = static_cast<uint8_t>(l);
-        if constexpr (PixelBytes == 4) to[6 - Red - Green - Blue] = from[6 - Red - Green - Blue];
-    }
-}
-
-using ToneFn = void (*)(const uint8_t*, uint8_t*, int, const SepiaTones&);
-
-ToneFn pick_tone(const Picture* p)
-{
-    const RgbPositions at = rgb_positions(p->type);
-    if (p->bytes_per_pixel == 3) return at.red == 2 ? tone_pixels<3, 2, 1, 0> : tone_pixels<3, 0, 1, 2>;
-    switch (at.red) {
-    case 1: return tone_pixels<4, 1, 2, 3>;
-    case 2: return tone_pixels<4, 2, 1, 0>;
-    case 3: return tone_pixels<4, 3, 2, 1>;
-    default: return tone_pixels<4, 0, 1, 2>;
-    }
-}
 
 // Lifts are whole values 0 to 255: a strength past 398 % stops at 255 rather than wrapping round.
 uint8_t lift(int strength, double full)
@@ -55,13 +24,8 @@ Status image_sepia(Picture* source, Picture* destination, const Rect* rect, int 
     Rect r;
     LUM_TRY(rect_clip(source, rect, &r));
 
-    SepiaTones tones;
-    const int red_lift = lift(strength, 64.0), green_lift = lift(strength, 32.0);
-    for (int l = 0; l < 256; ++l) {
-        tones.red[l] = static_cast<uint8_t>(std::min(l + red_lift, 255));
-        tones.green[l] = static_cast<uint8_t>(std::min(l + green_lift, 255));
-    }
-    const ToneFn tone = pick_tone(source);
+    const uint8_t red_lift = lift(strength, 64.0), green_lift = lift(strength, 32.0);
+    const RgbLayout layout{source->bytes_per_pixel, rgb_positions(source->type)};
 
     Picture result{};
     LUM_TRY(op_result_alloc(source, &result, source->width, source->height));
@@ -77,7 +41,7 @@ Status image_sepia(Picture* source, Picture* destination, const Rect* rect, int 
             continue;
         }
         std::memcpy(to, from, begin);
-        tone(from + begin, to + begin, r.w, tones);
+        sepia_run(from + begin, to + begin, r.w, layout, red_lift, green_lift);
         std::memcpy(to + end, from + end, row - end);
     }
     op_deliver(source, destination, &result);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ops/colour.h"
+#include "ops/rgb_runs.h"
 #include "test_pictures.h"
 
 namespace {
@@ -55,6 +56,25 @@ TEST(Sepia, EveryTypeEveryByte)
             EXPECT_EQ(dst->transparent_index, NO_TRANSPARENT_INDEX);
             EXPECT_EQ(dst->type, pl.type);
         }
+}
+
+// The vector loops and the portable ones agree for every layout and on runs of any length.
+TEST(RgbRuns, VectorAndPortableLoopsAgree)
+{
+    std::vector<uint8_t> from(4 * 300);
+    for (size_t i = 0; i < from.size(); ++i) from[i] = static_cast<uint8_t>(i * 13 + (i >> 4));
+    for (const Places& pl : kPlaces) {
+        const RgbLayout layout{pl.alpha < 0 ? 3 : 4, {pl.red, pl.green, pl.blue}};
+        for (size_t pixels : {0, 1, 63, 64, 65, 130, 300}) {
+            std::vector<uint8_t> fast(300, 1), plain(300, 2), toned(from.size(), 3), toned_plain(from.size(), 3);
+            luminance_run(from.data(), fast.data(), pixels, layout);
+            luminance_run_portable(from.data(), plain.data(), pixels, layout);
+            ASSERT_TRUE(std::equal(fast.begin(), fast.begin() + pixels, plain.begin())) << pl.type << ' ' << pixels;
+            sepia_run(from.data(), toned.data(), pixels, layout, 200, 31);
+            sepia_run_portable(from.data(), toned_plain.data(), pixels, layout, 200, 31);
+            ASSERT_EQ(toned, toned_plain) << pl.type << ' ' << pixels;
+        }
+    }
 }
 
 TEST(Sepia, RefusesWhatIsNotColour)
