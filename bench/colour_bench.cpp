@@ -111,22 +111,13 @@ void BM_CloneForComparison(benchmark::State& s)
     run_into_destination(s, [](Picture* a, Picture* b) { return picture_clone(a, b) ? STATUS_NO_MEMORY : STATUS_OK; });
 }
 
-void BM_LuminanceHistogram(benchmark::State& state)
+template <size_t Counters, void (*Histogram)(const Picture*, uint32_t*)>
+void BM_Histogram(benchmark::State& state)
 {
     const Picture& src = photo();
-    uint32_t h[256];
+    uint32_t h[Counters];
     for (auto _ : state) {
-        luminance_histogram(&src, h);
-        benchmark::DoNotOptimize(h);
-    }
-}
-
-void BM_ComponentHistograms(benchmark::State& state)
-{
-    const Picture& src = photo();
-    uint32_t h[1024];
-    for (auto _ : state) {
-        component_histograms(&src, h);
+        Histogram(&src, h);
         benchmark::DoNotOptimize(h);
     }
 }
@@ -139,8 +130,8 @@ BENCHMARK(BM_Sepia)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AutoContrast)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AutoLevels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CloneForComparison)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LuminanceHistogram)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ComponentHistograms)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Histogram, 256, luminance_histogram)->Name("BM_LuminanceHistogram")->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Histogram, 1024, component_histograms)->Name("BM_ComponentHistograms")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Blur)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sharpen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

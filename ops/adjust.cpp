@@ -6,6 +6,7 @@
 #include "ops/lookup.h"
 #include "ops/op.h"
 #include "ops/pixel_check.h"
+#include "ops/rect_rows.h"
 #include "ops/table_util.h"
 
 void adjust_table(uint8_t table[TABLE_SIZE], int brightness, int contrast, double gamma)
@@ -31,8 +32,7 @@ namespace {
 // The common body of both appliers once the tables are final.
 Status map_picture(Picture* source, Picture* destination, const Rect* rect, const uint8_t* const tables[3])
 {
-    LUM_TRY(pixel_check_bytes(source));
-    if (source->type == PIXEL_BINARY) return STATUS_BILEVEL_REFUSED;
+    LUM_TRY(pixel_check_bytes_not_bilevel(source));
     Rect r;
     LUM_TRY(rect_clip(source, rect, &r));
 
@@ -42,6 +42,10 @@ Status map_picture(Picture* source, Picture* destination, const Rect* rect, cons
         Picture* work = source;
         if (destination) {
             LUM_TRY(op_result_copy(source, &result));
+            if (!result.colour_map) {
+                picture_free(&result);
+                return STATUS_NO_MEMORY;
+            }
             work = &result;
         }
         const int used = std::clamp<int>(source->colour_used, 0, 256);
@@ -54,31 +58,19 @@ Status map_picture(Picture* source, Picture* destination, const Rect* rect, cons
     }
 
     const PixelTables pixel_tables{{tables[0], tables[1], tables[2]}, source->bytes_per_pixel};
-    const size_t pb = source->bytes_per_pixel;
-    const size_t begin = r.x * pb;
-    const size_t end = (static_cast<size_t>(r.x) + r.w) * pb;
     if (!destination) {
         // Nothing can fail from here on, so the source may change as it is read.
         for (int y = r.y; y < r.y + r.h; ++y) {
-            uint8_t* line = picture_line(source, y) + begin;
+            uint8_t* line = picture_line(source, y) + static_cast<size_t>(r.x) * source->bytes_per_pixel;
             map_pixels(line, line, r.w, pixel_tables);
         }
         return STATUS_OK;
     }
 
     LUM_TRY(op_result_alloc(source, &result, source->width, source->height));
-    const size_t row = std::min(source->bytes_per_line, result.bytes_per_line);
-    for (int y = 0; y < source->height; ++y) {
-        const uint8_t* from = picture_line(source, y);
-        uint8_t* to = picture_line(&result, y);
-        if (y < r.y || y >= r.y + r.h) {
-            std::memcpy(to, from, row);
-            continue;
-        }
-        std::memcpy(to, from, begin);
-        map_pixels(from + begin, to + begin, r.w, pixel_tables);
-        std::memcpy(to + end, from + end, row - end);
-    }
+    rows_around_rect(source, &result, r, [&](const uint8_t* from, uint8_t* to, size_t pixels) {
+        map_pixels(from, to, pixels, pixel_tables);
+    });
     op_deliver(source, destination, &result);
     return STATUS_OK;
 }
@@ -120,8 +112,7 @@ Status image_adjust(Picture* source, Picture* destination, const Rect* rect, int
 Status image_colour_balance(Picture* source, Picture* destination, const Rect* rect, int32_t offset0,
                             int32_t offset1, int32_t offset2)
 {
-    if (source && source->type == PIXEL_BINARY) return STATUS_BILEVEL_REFUSED;
-    LUM_TRY(pixel_check_bytes(source));
+    LUM_TRY(pixel_check_bytes_not_bilevel(source));
     uint8_t tables[3 * TABLE_SIZE];
     const int32_t offsets[3] = {offset0, offset1, offset2};
     for (int k = 0; k < 3; ++k)

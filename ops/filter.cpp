@@ -128,8 +128,7 @@ constexpr RowFilter (*kernel_rows[FILTER_KERNEL_COUNT])() = {
 // The frame both filters share: three padded lines turning over, one output line at a time.
 Status run_filter(Picture* source, Picture* destination, const Rect* rect, RowFilter row, const void* params)
 {
-    if (source && source->type == PIXEL_BINARY) return STATUS_BILEVEL_REFUSED;
-    LUM_TRY(pixel_check_bytes(source));
+    LUM_TRY(pixel_check_bytes_not_bilevel(source));
     Rect r;
     LUM_TRY(rect_clip(source, rect, &r));
 

@@ -144,14 +144,19 @@ namespace {
 
 uint64_t pixel_count(const Picture* p) { return static_cast<uint64_t>(p->width) * static_cast<uint64_t>(p->height); }
 
+// What both corrections refuse before measuring anything.
+Status check_source(const Picture* source, const Rect* rect)
+{
+    LUM_TRY(pixel_check_bytes_not_bilevel(source));
+    Rect r;
+    return rect_clip(source, rect, &r);
+}
+
 }  // namespace
 
 Status image_auto_contrast(Picture* source, Picture* destination, const Rect* rect)
 {
-    if (source && source->type == PIXEL_BINARY) return STATUS_BILEVEL_REFUSED;
-    LUM_TRY(pixel_check_bytes(source));
-    Rect r;
-    LUM_TRY(rect_clip(source, rect, &r));
+    LUM_TRY(check_source(source, rect));
     uint32_t histogram[256];
     luminance_histogram(source, histogram);
     const ClipPoints c = histogram_clip_points(histogram, pixel_count(source));
@@ -160,10 +165,7 @@ Status image_auto_contrast(Picture* source, Picture* destination, const Rect* re
 
 Status image_auto_levels(Picture* source, Picture* destination, const Rect* rect)
 {
-    if (source && source->type == PIXEL_BINARY) return STATUS_BILEVEL_REFUSED;
-    LUM_TRY(pixel_check_bytes(source));
-    Rect r;
-    LUM_TRY(rect_clip(source, rect, &r));
+    LUM_TRY(check_source(source, rect));
     uint32_t histograms[1024];
     component_histograms(source, histograms);
     const int treated = source->bytes_per_pixel == 4 ? 3 : source->bytes_per_pixel;

@@ -19,3 +19,10 @@ inline Status pixel_check_bytes(const Picture* picture)
     const int64_t needed = int64_t{picture->width} * picture->bytes_per_pixel;
     return picture->bytes_per_line >= needed ? STATUS_OK : STATUS_BAD_PARAMETER;
 }
+
+// The same for the operations that have no meaning on bilevel pictures, which they refuse first.
+inline Status pixel_check_bytes_not_bilevel(const Picture* picture)
+{
+    if (picture && picture->type == PIXEL_BINARY) return STATUS_BILEVEL_REFUSED;
+    return pixel_check_bytes(picture);
+}

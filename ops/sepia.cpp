@@ -1,10 +1,10 @@
 #include <algorithm>
-#include <cstring>
 
 #include "ops/colour.h"
 #include "ops/rgb_runs.h"
 #include "ops/op.h"
 #include "ops/pixel_check.h"
+#include "ops/rect_rows.h"
 
 namespace {
 
@@ -27,23 +27,21 @@ Status image_sepia(Picture* source, Picture* destination, const Rect* rect, int 
     const uint8_t red_lift = lift(strength, 64.0), green_lift = lift(strength, 32.0);
     const RgbLayout layout{source->bytes_per_pixel, rgb_positions(source->type)};
 
+    if (!destination) {
+        // Nothing can fail from here on, so the source may change as it is read.
+        source->transparent_index = NO_TRANSPARENT_INDEX;
+        for (int y = r.y; y < r.y + r.h; ++y) {
+            uint8_t* line = picture_line(source, y) + static_cast<size_t>(r.x) * layout.pixel_bytes;
+            sepia_run(line, line, r.w, layout, red_lift, green_lift);
+        }
+        return STATUS_OK;
+    }
     Picture result{};
     LUM_TRY(op_result_alloc(source, &result, source->width, source->height));
     result.transparent_index = NO_TRANSPARENT_INDEX;
-    const size_t pb = source->bytes_per_pixel;
-    const size_t row = std::min(source->bytes_per_line, result.bytes_per_line);
-    const size_t begin = r.x * pb, end = (static_cast<size_t>(r.x) + r.w) * pb;
-    for (int y = 0; y < source->height; ++y) {
-        const uint8_t* from = picture_line(source, y);
-        uint8_t* to = picture_line(&result, y);
-        if (y < r.y || y >= r.y + r.h) {
-            std::memcpy(to, from, row);
-            continue;
-        }
-        std::memcpy(to, from, begin);
-        sepia_run(from + begin, to + begin, r.w, layout, red_lift, green_lift);
-        std::memcpy(to + end, from + end, row - end);
-    }
+    rows_around_rect(source, &result, r, [&](const uint8_t* from, uint8_t* to, size_t pixels) {
+        sepia_run(from, to, pixels, layout, red_lift, green_lift);
+    });
     op_deliver(source, destination, &result);
     return STATUS_OK;
 }

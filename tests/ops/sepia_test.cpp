@@ -55,6 +55,9 @@ TEST(Sepia, EveryTypeEveryByte)
                 }
             EXPECT_EQ(dst->transparent_index, NO_TRANSPARENT_INDEX);
             EXPECT_EQ(dst->type, pl.type);
+            // In place gives the same bytes.
+            ASSERT_EQ(image_sepia(src.get(), nullptr, &rect, strength), STATUS_OK);
+            EXPECT_EQ(pixel_bytes(src.p), pixel_bytes(dst.p));
         }
 }
 
