@@ -70,18 +70,37 @@ LUMEVA_TARGET_VBMI Shuffles make_shuffles(const RgbLayout& layout)
     return s;
 }
 
+// Building the shuffles costs as much as a few dozen blocks: each thread keeps the last ones.
+LUMEVA_TARGET_VBMI const Shuffles& shuffles_for(const RgbLayout& layout)
+{
+    struct Cached {
+        RgbLayout layout;
+        Shuffles shuffles;
+    };
+    static thread_local Cached cache{{0, {0, 0, 0}}, {}};
+    const RgbLayout& c = cache.layout;
+    if (c.pixel_bytes != layout.pixel_bytes || c.at.red != layout.at.red || c.at.green != layout.at.green ||
+        c.at.blue != layout.at.blue) {
+        cache.shuffles = make_shuffles(layout);
+        cache.layout = layout;
+    }
+    return cache.shuffles;
+}
+
+template <int PB>
 LUMEVA_TARGET_VBMI inline __m512i plane(const Shuffles& s, const __m512i* in, int c)
 {
     const __m512i low = _mm512_permutex2var_epi8(in[0], s.gather[c], in[1]);
-    if (s.pb == 3) return _mm512_mask_permutexvar_epi8(low, s.upper[c], s.gather[c], in[2]);
+    if constexpr (PB == 3) return _mm512_mask_permutexvar_epi8(low, s.upper[c], s.gather[c], in[2]);
     return _mm512_mask_blend_epi8(s.upper[c], low, _mm512_permutex2var_epi8(in[2], s.gather[c], in[3]));
 }
 
 // Even and odd bytes are taken apart in 16-bit lanes: a weighted sum is at most 65280, and the
 // luminance, its upper byte, fits back into the byte it came from.
+template <int PB>
 LUMEVA_TARGET_VBMI inline __m512i block_luminance(const Shuffles& s, const __m512i* in)
 {
-    const __m512i r = plane(s, in, 0), g = plane(s, in, 1), b = plane(s, in, 2);
+    const __m512i r = plane<PB>(s, in, 0), g = plane<PB>(s, in, 1), b = plane<PB>(s, in, 2);
     const __m512i low_bytes = _mm512_set1_epi16(0x00FF);
     const __m512i wr = _mm512_set1_epi16(77), wg = _mm512_set1_epi16(150), wb = _mm512_set1_epi16(29);
     const __m512i even = _mm512_srli_epi16(
@@ -95,40 +114,56 @@ LUMEVA_TARGET_VBMI inline __m512i block_luminance(const Shuffles& s, const __m51
     return _mm512_or_si512(even, _mm512_and_si512(odd, _mm512_set1_epi16(static_cast<short>(0xFF00))));
 }
 
+// The pixel size is fixed at compile time so that a block's vectors and the shuffles, copied
+// out of the cache, all stay in registers.
+template <int PB>
+LUMEVA_TARGET_VBMI void luminance_blocks(const uint8_t* from, uint8_t* out, size_t blocks, const Shuffles& shared)
+{
+    const Shuffles s = shared;
+    for (size_t n = 0; n < blocks; ++n, from += 64 * PB, out += 64) {
+        __m512i in[PB];
+        for (int v = 0; v < PB; ++v) in[v] = _mm512_loadu_si512(from + 64 * v);
+        _mm512_storeu_si512(out, block_luminance<PB>(s, in));
+    }
+}
+
+template <int PB>
+LUMEVA_TARGET_VBMI void sepia_blocks(const uint8_t* from, uint8_t* to, size_t blocks, const Shuffles& shared,
+                                     uint8_t red_lift, uint8_t green_lift)
+{
+    const Shuffles s = shared;
+    const __m512i red_add = _mm512_set1_epi8(static_cast<char>(red_lift));
+    const __m512i green_add = _mm512_set1_epi8(static_cast<char>(green_lift));
+    for (size_t n = 0; n < blocks; ++n, from += 64 * PB, to += 64 * PB) {
+        __m512i in[PB];
+        for (int v = 0; v < PB; ++v) in[v] = _mm512_loadu_si512(from + 64 * v);
+        const __m512i l = block_luminance<PB>(s, in);
+        const __m512i red = _mm512_adds_epu8(l, red_add), green = _mm512_adds_epu8(l, green_add);
+        for (int v = 0; v < PB; ++v) {
+            __m512i out = _mm512_permutex2var_epi8(red, s.scatter_rg[v], green);
+            out = _mm512_mask_permutexvar_epi8(out, s.is_blue[v], s.scatter_b[v], l);
+            if constexpr (PB == 4) out = _mm512_mask_mov_epi8(out, s.is_other[v], in[v]);
+            _mm512_storeu_si512(to + 64 * v, out);
+        }
+    }
+}
+
 LUMEVA_TARGET_VBMI void luminance_run_vbmi(const uint8_t* from, uint8_t* out, size_t pixels, const RgbLayout& layout)
 {
-    const Shuffles s = make_shuffles(layout);
-    size_t i = 0;
-    for (; i + 64 <= pixels; i += 64, from += 64 * s.pb) {
-        __m512i in[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(),
-                         _mm512_setzero_si512()};
-        for (int v = 0; v < s.pb; ++v) in[v] = _mm512_loadu_si512(from + 64 * v);
-        _mm512_storeu_si512(out + i, block_luminance(s, in));
-    }
-    luminance_run_portable(from, out + i, pixels - i, layout);
+    const size_t blocks = pixels / 64, done = blocks * 64;
+    if (layout.pixel_bytes == 3) luminance_blocks<3>(from, out, blocks, shuffles_for(layout));
+    else luminance_blocks<4>(from, out, blocks, shuffles_for(layout));
+    luminance_run_portable(from + done * layout.pixel_bytes, out + done, pixels - done, layout);
 }
 
 LUMEVA_TARGET_VBMI void sepia_run_vbmi(const uint8_t* from, uint8_t* to, size_t pixels, const RgbLayout& layout,
                                        uint8_t red_lift, uint8_t green_lift)
 {
-    const Shuffles s = make_shuffles(layout);
-    const __m512i red_add = _mm512_set1_epi8(static_cast<char>(red_lift));
-    const __m512i green_add = _mm512_set1_epi8(static_cast<char>(green_lift));
-    size_t i = 0;
-    for (; i + 64 <= pixels; i += 64, from += 64 * s.pb, to += 64 * s.pb) {
-        __m512i in[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(),
-                         _mm512_setzero_si512()};
-        for (int v = 0; v < s.pb; ++v) in[v] = _mm512_loadu_si512(from + 64 * v);
-        const __m512i l = block_luminance(s, in);
-        const __m512i red = _mm512_adds_epu8(l, red_add), green = _mm512_adds_epu8(l, green_add);
-        for (int v = 0; v < s.pb; ++v) {
-            __m512i out = _mm512_permutex2var_epi8(red, s.scatter_rg[v], green);
-            out = _mm512_mask_permutexvar_epi8(out, s.is_blue[v], s.scatter_b[v], l);
-            out = _mm512_mask_mov_epi8(out, s.is_other[v], in[v]);
-            _mm512_storeu_si512(to + 64 * v, out);
-        }
-    }
-    sepia_run_portable(from, to, pixels - i, layout, red_lift, green_lift);
+    const size_t blocks = pixels / 64, done = blocks * 64;
+    if (layout.pixel_bytes == 3) sepia_blocks<3>(from, to, blocks, shuffles_for(layout), red_lift, green_lift);
+    else sepia_blocks<4>(from, to, blocks, shuffles_for(layout), red_lift, green_lift);
+    const size_t offset = done * layout.pixel_bytes;
+    sepia_run_portable(from + offset, to + offset, pixels - done, layout, red_lift, green_lift);
 }
 
 }  // namespace
