@@ -1,0 +1,262 @@
+// Area-averaging reduction. Positions are counted in units of 1/(new size) of a source pixel
+// along each axis, so that every overlap between a source pixel and a new pixel is a whole number
+// and each new pixel is the exact mean of the area it covers, rounded once.
+//
+// Source lines are summed down the columns first (one straight pass over the source, where
+// almost all the time goes), and each finished sum line is then divided into the new columns.
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "ops/resize_internal.h"
+#include "ops/scratch.h"
+
+namespace {
+
+// Adds the n values of a line to 32-bit sums.
+void add_line(uint32_t* sum, const uint8_t* v, int64_t n)
+{
+    int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+        __m128i* s = reinterpret_cast<__m128i*>(sum + i);
+        _mm_storeu_si128(s + 0, _mm_add_epi32(_mm_loadu_si128(s + 0), _mm_unpacklo_epi16(lo, zero)));
+        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
+        _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
+        _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
+    }
+#endif
+    for (; i < n; ++i) sum[i] += v[i];
+}
+
+void add_line(uint32_t* sum, const uint16_t* v, int64_t n)
+{
+    int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        __m128i* s = reinterpret_cast<__m128i*>(sum + i);
+        _mm_storeu_si128(s + 0, _mm_add_epi32(_mm_loadu_si128(s + 0), _mm_unpacklo_epi16(words, zero)));
+        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(words, zero)));
+    }
+#endif
+    for (; i < n; ++i) sum[i] += v[i];
+}
+
+// Which source indices one new index covers, and by how much.
+struct Cover {
+    Scratch<int64_t> first;   // first source index of new index k
+    Scratch<int64_t> offset;  // its weights start here; new size + 1 entries
+    Scratch<uint32_t> weight;
+
+    // Source index x spans [x·new, (x+1)·new), new index k spans [k·old, (k+1)·old).
+    bool build(int64_t old_size, int64_t new_size)
+    {
+        if (!first.alloc(static_cast<uint64_t>(new_size)) || !offset.alloc(static_cast<uint64_t>(new_size) + 1)) return false;
+        int64_t total = 0;
+        for (int64_t k = 0; k < new_size; ++k) {
+            first[k] = k * old_size / new_size;
+            const int64_t last = ((k + 1) * old_size - 1) / new_size;
+            offset[k] = total;
+            total += last - first[k] + 1;
+        }
+        offset[new_size] = total;
+        if (!weight.alloc(static_cast<uint64_t>(total))) return false;
+        for (int64_t k = 0; k < new_size; ++k)
+            for (int64_t t = offset[k]; t < offset[k + 1]; ++t) {
+                const int64_t x = first[k] + (t - offset[k]);
+                weight[t] = static_cast<uint32_t>(std::min((x + 1) * new_size, (k + 1) * old_size) -
+                                                  std::max(x * new_size, k * old_size));
+            }
+        return true;
+    }
+};
+
+// Source lines as values of the result's type: bilevel bits as 0 or 255, colour-mapped indices
+// through the map, grey pictures of fewer levels stretched to the full range.
+struct LineSource {
+    const Picture* picture;
+    int kind;  // 0 direct, 1 bilevel, 2 mapped to RGB, 3 mapped to BGR, 4 grey levels
+    uint8_t levels[256];
+
+    template <class T>
+    const T* line(int y, T* room) const
+    {
+        const uint8_t* from = picture_line(picture, y);
+        switch (kind) {
+        case 1: {
+            auto* to = reinterpret_cast<uint8_t*>(room);
+            for (int x = 0; x < picture->width; ++x) to[x] = bit_get(from, x) ? 255 : 0;
+            return room;
+        }
+        case 2:
+        case 3: colour_map_expand_line(picture, from, reinterpret_cast<uint8_t*>(room), kind == 3); return room;
+        case 4: {
+            auto* to = reinterpret_cast<uint8_t*>(room);
+            for (int x = 0; x < picture->width; ++x) to[x] = levels[from[x]];
+            return room;
+        }
+        default: return reinterpret_cast<const T*>(from);
+        }
+    }
+};
+
+template <class T, int C>
+class Averager {
+public:
+    Averager(const LineSource& lines, Picture* out, const Cover& across, const Cover& down, int64_t max_value)
+        : lines_(lines), out_(out), across_(across), down_(down), max_value_(max_value)
+    {
+    }
+
+    bool run()
+    {
+        const Picture* source = lines_.picture;
+        const int64_t old_w = source->width, old_h = source->height, new_h = out_->height;
+        const int64_t n = old_w * C;
+        Scratch<uint32_t> sums;
+        Scratch<uint64_t> wide;
+        Scratch<T> room;
+        if (!sums.alloc(static_cast<uint64_t>(n)) || !wide.alloc(static_cast<uint64_t>(n)) || !room.alloc(static_cast<uint64_t>(n)))
+            return false;
+        // Whole lines are added unweighted into 32-bit sums, flushed into the 64-bit ones before
+        // they could overflow; split lines go straight to the 64-bit sums with their weight.
+        const int64_t flush_every = std::max<int64_t>(1, 0xFFFFFFFFll / max_value_);
+        const double area = static_cast<double>(old_w) * static_cast<double>(old_h);
+        for (int64_t j = 0; j < new_h; ++j) {
+            std::memset(sums.get(), 0, static_cast<size_t>(n) * sizeof(uint32_t));
+            bool has_wide = false;
+            int64_t whole = 0;
+            for (int64_t t = down_.offset[j]; t < down_.offset[j + 1]; ++t) {
+                const int64_t y = down_.first[j] + (t - down_.offset[j]);
+                const T* v = lines_.line(static_cast<int>(y), room.get());
+                const uint64_t w = down_.weight[t];
+                if (w == static_cast<uint64_t>(new_h)) {
+                    if (whole == flush_every) {
+                        fold(sums.get(), wide.get(), n, new_h, &has_wide);
+                        whole = 0;
+                    }
+                    add_line(sums.get(), v, n);
+                    ++whole;
+                } else {
+                    if (!has_wide) std::memset(wide.get(), 0, static_cast<size_t>(n) * sizeof(uint64_t));
+                    has_wide = true;
+                    for (int64_t x = 0; x < n; ++x) wide[x] += w * v[x];
+                }
+            }
+            T* to = reinterpret_cast<T*>(picture_line(out_, static_cast<int>(j)));
+            if (has_wide) {
+                fold(sums.get(), wide.get(), n, new_h, &has_wide);
+                divide(wide.get(), to, 1 / area);
+            } else {
+                // Only whole lines: their common weight comes in at the end.
+                divide(sums.get(), to, static_cast<double>(new_h) / area);
+            }
+        }
+        return true;
+    }
+
+private:
+    static void fold(uint32_t* sums, uint64_t* wide, int64_t n, int64_t weight, bool* has_wide)
+    {
+        if (!*has_wide) std::memset(wide, 0, static_cast<size_t>(n) * sizeof(uint64_t));
+        *has_wide = true;
+        for (int64_t x = 0; x < n; ++x) {
+            wide[x] += static_cast<uint64_t>(sums[x]) * static_cast<uint64_t>(weight);
+            sums[x] = 0;
+        }
+    }
+
+    template <class S>
+    void divide(const S* sums, T* to, double scale) const
+    {
+        for (int64_t k = 0; k < out_->width; ++k) {
+            uint64_t s[C] = {};
+            const S* p = sums + across_.first[k] * C;
+            for (int64_t t = across_.offset[k]; t < across_.offset[k + 1]; ++t, p += C) {
+                const uint64_t w = across_.weight[t];
+                for (int c = 0; c < C; ++c) s[c] += w * p[c];
+            }
+            for (int c = 0; c < C; ++c) {
+                const int64_t v = static_cast<int64_t>(static_cast<double>(s[c]) * scale + 0.5);
+                to[k * C + c] = static_cast<T>(std::min(v, max_value_));
+            }
+        }
+    }
+
+    const LineSource& lines_;
+    Picture* out_;
+    const Cover& across_;
+    const Cover& down_;
+    int64_t max_value_;
+};
+
+}  // namespace
+
+Status image_resize_average(Picture* source, Picture* destination, int width, int height, uint32_t mapped_target)
+{
+    if (!source->data || width < 1 || height < 1) return STATUS_BAD_PARAMETER;
+    LineSource lines{source, 0, {}};
+    uint32_t type = source->type;
+    if (source->type == PIXEL_BINARY) {
+        // Grey shares of white only make sense when several bits fall into each new pixel.
+        if (width >= source->width || height >= source->height) return STATUS_BAD_PARAMETER;
+        lines.kind = 1;
+        type = PIXEL_GREY;
+    } else if (source->type == PIXEL_COLORS) {
+        if (mapped_target != PIXEL_RGB && mapped_target != PIXEL_BGR) return STATUS_BAD_PARAMETER;
+        lines.kind = mapped_target == PIXEL_BGR ? 3 : 2;
+        type = mapped_target;
+    } else if (source->type == PIXEL_GREY && source->bits_per_component <= 8 && source->colour_used >= 2 &&
+               source->colour_used < 256) {
+        lines.kind = 4;
+        const int top = source->colour_used - 1;
+        for (int i = 0; i < 256; ++i) lines.levels[i] = static_cast<uint8_t>(std::min(255, i * 255 / top));
+    }
+    const bool deep = lines.kind == 0 && source->bits_per_component > 8;
+    const int components = lines.kind == 2 || lines.kind == 3 ? 3 : lines.kind ? 1 : source->components_per_pixel;
+    if (lines.kind == 0 && ((components != 1 && components != 3 && components != 4) ||
+                            source->bytes_per_pixel != components * (deep ? 2 : 1)))
+        return STATUS_BAD_PARAMETER;
+    const int bits = deep ? std::min<int>(source->bits_per_component, 16) : 8;
+    const int64_t max_value = (int64_t{1} << bits) - 1;
+    // Every sum stays below old width × old height × the largest value.
+    if (static_cast<double>(source->width) * source->height * static_cast<double>(max_value) >= 9.2e18)
+        return STATUS_BAD_PARAMETER;
+
+    Cover across, down;
+    if (!across.build(source->width, width) || !down.build(source->height, height)) return STATUS_NO_MEMORY;
+    Picture out{};
+    LUM_TRY(op_result_alloc(source, &out, width, height, type, bits));
+    if (type != source->type) {
+        out.colour_used = type == PIXEL_GREY ? 256 : 0;
+        out.transparent_index = NO_TRANSPARENT_INDEX;
+    }
+    if (lines.kind == 4) out.colour_used = 256;
+
+    bool done = false;
+    auto go = [&](auto t, auto c) {
+        done = Averager<decltype(t), decltype(c)::value>(lines, &out, across, down, max_value).run();
+    };
+    switch (components * (deep ? 10 : 1)) {
+    case 1: go(uint8_t{}, std::integral_constant<int, 1>{}); break;
+    case 3: go(uint8_t{}, std::integral_constant<int, 3>{}); break;
+    case 4: go(uint8_t{}, std::integral_constant<int, 4>{}); break;
+    case 10: go(uint16_t{}, std::integral_constant<int, 1>{}); break;
+    case 30: go(uint16_t{}, std::integral_constant<int, 3>{}); break;
+    default: go(uint16_t{}, std::integral_constant<int, 4>{}); break;
+    }
+    if (!done) {
+        picture_free(&out);
+        return STATUS_NO_MEMORY;
+    }
+    op_deliver(source, destination, &out);
+    return STATUS_OK;
+}
