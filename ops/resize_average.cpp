@@ -6,6 +6,8 @@
 // almost all the time goes), and each finished sum line is then divided into the new columns.
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,38 +18,97 @@
 
 namespace {
 
-// Adds the n values of a line to 32-bit sums.
-void add_line(uint32_t* sum, const uint8_t* v, int64_t n)
+// Adds up to four lines of n values to the sums: 16-bit sums for 8-bit values, 32-bit sums for
+// 16-bit values, each sum loaded and stored once for all the lines.
+void add_lines(uint16_t* sum, const uint8_t* const* lines, int count, int64_t n)
 {
     int64_t i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
-        const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
         __m128i* s = reinterpret_cast<__m128i*>(sum + i);
-        _mm_storeu_si128(s + 0, _mm_add_epi32(_mm_loadu_si128(s + 0), _mm_unpacklo_epi16(lo, zero)));
-        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
-        _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
-        _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
+        __m128i lo = _mm_loadu_si128(s), hi = _mm_loadu_si128(s + 1);
+        for (int k = 0; k < count; ++k) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lines[k] + i));
+            lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(bytes, zero));
+            hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(bytes, zero));
+        }
+        _mm_storeu_si128(s, lo);
+        _mm_storeu_si128(s + 1, hi);
     }
 #endif
-    for (; i < n; ++i) sum[i] += v[i];
+    for (; i < n; ++i) {
+        unsigned v = sum[i];
+        for (int k = 0; k < count; ++k) v += lines[k][i];
+        sum[i] = static_cast<uint16_t>(v);
+    }
 }
 
-void add_line(uint32_t* sum, const uint16_t* v, int64_t n)
+void add_lines(uint32_t* sum, const uint16_t* const* lines, int count, int64_t n)
 {
     int64_t i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     for (; i + 8 <= n; i += 8) {
-        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
         __m128i* s = reinterpret_cast<__m128i*>(sum + i);
-        _mm_storeu_si128(s + 0, _mm_add_epi32(_mm_loadu_si128(s + 0), _mm_unpacklo_epi16(words, zero)));
-        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(words, zero)));
+        __m128i lo = _mm_loadu_si128(s), hi = _mm_loadu_si128(s + 1);
+        for (int k = 0; k < count; ++k) {
+            const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lines[k] + i));
+            lo = _mm_add_epi32(lo, _mm_unpacklo_epi16(words, zero));
+            hi = _mm_add_epi32(hi, _mm_unpackhi_epi16(words, zero));
+        }
+        _mm_storeu_si128(s, lo);
+        _mm_storeu_si128(s + 1, hi);
     }
 #endif
-    for (; i < n; ++i) sum[i] += v[i];
+    for (; i < n; ++i) {
+        uint32_t v = sum[i];
+        for (int k = 0; k < count; ++k) v += lines[k][i];
+        sum[i] = v;
+    }
+}
+
+// Adds w × each value to the sums, for lines split between two new lines. The 32-bit form is
+// used when the weight is below 65536 and no sum can pass 32 bits.
+void add_weighted(uint32_t* sum, const uint8_t* v, uint32_t w, int64_t n)
+{
+    int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), weight = _mm_set1_epi16(static_cast<short>(w));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        __m128i* s = reinterpret_cast<__m128i*>(sum + i);
+        for (int half = 0; half < 2; ++half) {
+            const __m128i x = half ? _mm_unpackhi_epi8(bytes, zero) : _mm_unpacklo_epi8(bytes, zero);
+            const __m128i lo = _mm_mullo_epi16(x, weight), hi = _mm_mulhi_epu16(x, weight);
+            _mm_storeu_si128(s + 2 * half, _mm_add_epi32(_mm_loadu_si128(s + 2 * half), _mm_unpacklo_epi16(lo, hi)));
+            _mm_storeu_si128(s + 2 * half + 1, _mm_add_epi32(_mm_loadu_si128(s + 2 * half + 1), _mm_unpackhi_epi16(lo, hi)));
+        }
+    }
+#endif
+    for (; i < n; ++i) sum[i] += w * v[i];
+}
+
+void add_weighted(uint32_t* sum, const uint16_t* v, uint32_t w, int64_t n)
+{
+    int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128i weight = _mm_set1_epi16(static_cast<short>(w));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        __m128i* s = reinterpret_cast<__m128i*>(sum + i);
+        const __m128i lo = _mm_mullo_epi16(x, weight), hi = _mm_mulhi_epu16(x, weight);
+        _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_unpacklo_epi16(lo, hi)));
+        _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, hi)));
+    }
+#endif
+    for (; i < n; ++i) sum[i] += w * v[i];
+}
+
+template <class T>
+void add_weighted(uint64_t* sum, const T* v, uint64_t w, int64_t n)
+{
+    for (int64_t i = 0; i < n; ++i) sum[i] += w * v[i];
 }
 
 // Which source indices one new index covers, and by how much.
@@ -55,6 +116,14 @@ struct Cover {
     Scratch<int64_t> first;   // first source index of new index k
     Scratch<int64_t> offset;  // its weights start here; new size + 1 entries
     Scratch<uint32_t> weight;
+    // The same, packed for the pass across a line: first index, number of indices, and the
+    // weights of the first and last (those between are whole).
+    struct Span {
+        int64_t first;
+        int64_t count;
+        uint32_t first_weight, last_weight;
+    };
+    Scratch<Span> span;
 
     // Source index x spans [x·new, (x+1)·new), new index k spans [k·old, (k+1)·old).
     bool build(int64_t old_size, int64_t new_size)
@@ -75,6 +144,9 @@ struct Cover {
                 weight[t] = static_cast<uint32_t>(std::min((x + 1) * new_size, (k + 1) * old_size) -
                                                   std::max(x * new_size, k * old_size));
             }
+        if (!span.alloc(static_cast<uint64_t>(new_size))) return false;
+        for (int64_t k = 0; k < new_size; ++k)
+            span[k] = Span{first[k], offset[k + 1] - offset[k], weight[offset[k]], weight[offset[k + 1] - 1]};
         return true;
     }
 };
@@ -108,7 +180,7 @@ struct LineSource {
     }
 };
 
-template <class T, int C>
+template <class T, int C, class Wide>
 class Averager {
 public:
     Averager(const LineSource& lines, Picture* out, const Cover& across, const Cover& down, int64_t max_value)
@@ -121,36 +193,47 @@ public:
         const Picture* source = lines_.picture;
         const int64_t old_w = source->width, old_h = source->height, new_h = out_->height;
         const int64_t n = old_w * C;
-        Scratch<uint32_t> sums;
-        Scratch<uint64_t> wide;
-        Scratch<T> room;
-        if (!sums.alloc(static_cast<uint64_t>(n)) || !wide.alloc(static_cast<uint64_t>(n)) || !room.alloc(static_cast<uint64_t>(n)))
+        Scratch<Sum> sums;
+        Scratch<Wide> wide;
+        Scratch<T> room;  // expanded lines: kBatch whole ones and one split one
+        if (!sums.alloc(static_cast<uint64_t>(n)) || !wide.alloc(static_cast<uint64_t>(n)) ||
+            !totals_.alloc(static_cast<uint64_t>(out_->width) * C) ||
+            !room.alloc(static_cast<uint64_t>(n) * (kBatch + 1)))
             return false;
-        // Whole lines are added unweighted into 32-bit sums, flushed into the 64-bit ones before
+        // Whole lines are added unweighted into narrow sums, folded into the 64-bit ones before
         // they could overflow; split lines go straight to the 64-bit sums with their weight.
-        const int64_t flush_every = std::max<int64_t>(1, 0xFFFFFFFFll / max_value_);
+        const int64_t fold_every = std::max<int64_t>(kBatch, static_cast<int64_t>(std::numeric_limits<Sum>::max() / std::numeric_limits<T>::max()));
         const double area = static_cast<double>(old_w) * static_cast<double>(old_h);
+        const T* batch[kBatch];
         for (int64_t j = 0; j < new_h; ++j) {
-            std::memset(sums.get(), 0, static_cast<size_t>(n) * sizeof(uint32_t));
+            std::memset(sums.get(), 0, static_cast<size_t>(n) * sizeof(Sum));
             bool has_wide = false;
-            int64_t whole = 0;
+            int64_t whole = 0;  // lines in the narrow sums
+            int pending = 0;    // lines in the batch
             for (int64_t t = down_.offset[j]; t < down_.offset[j + 1]; ++t) {
-                const int64_t y = down_.first[j] + (t - down_.offset[j]);
-                const T* v = lines_.line(static_cast<int>(y), room.get());
+                const int y = static_cast<int>(down_.first[j] + (t - down_.offset[j]));
                 const uint64_t w = down_.weight[t];
-                if (w == static_cast<uint64_t>(new_h)) {
-                    if (whole == flush_every) {
-                        fold(sums.get(), wide.get(), n, new_h, &has_wide);
-                        whole = 0;
-                    }
-                    add_line(sums.get(), v, n);
-                    ++whole;
-                } else {
-                    if (!has_wide) std::memset(wide.get(), 0, static_cast<size_t>(n) * sizeof(uint64_t));
+                if (w != static_cast<uint64_t>(new_h)) {
+                    const T* v = lines_.line(y, room.get() + kBatch * n);
+                    if (!has_wide) std::memset(wide.get(), 0, static_cast<size_t>(n) * sizeof(Wide));
                     has_wide = true;
-                    for (int64_t x = 0; x < n; ++x) wide[x] += w * v[x];
+                    add_weighted(wide.get(), v, static_cast<Wide>(w), n);
+                    continue;
+                }
+                if (whole + pending == fold_every) {
+                    add_lines(sums.get(), batch, pending, n);
+                    pending = 0;
+                    fold(sums.get(), wide.get(), n, new_h, &has_wide);
+                    whole = 0;
+                }
+                batch[pending] = lines_.line(y, room.get() + pending * n);
+                if (++pending == kBatch) {
+                    add_lines(sums.get(), batch, pending, n);
+                    whole += pending;
+                    pending = 0;
                 }
             }
+            if (pending) add_lines(sums.get(), batch, pending, n);
             T* to = reinterpret_cast<T*>(picture_line(out_, static_cast<int>(j)));
             if (has_wide) {
                 fold(sums.get(), wide.get(), n, new_h, &has_wide);
@@ -164,35 +247,57 @@ public:
     }
 
 private:
-    static void fold(uint32_t* sums, uint64_t* wide, int64_t n, int64_t weight, bool* has_wide)
+    using Sum = std::conditional_t<sizeof(T) == 1, uint16_t, uint32_t>;
+    static constexpr int kBatch = 4;
+
+    static void fold(Sum* sums, Wide* wide, int64_t n, int64_t weight, bool* has_wide)
     {
-        if (!*has_wide) std::memset(wide, 0, static_cast<size_t>(n) * sizeof(uint64_t));
+        if (!*has_wide) std::memset(wide, 0, static_cast<size_t>(n) * sizeof(Wide));
         *has_wide = true;
         for (int64_t x = 0; x < n; ++x) {
-            wide[x] += static_cast<uint64_t>(sums[x]) * static_cast<uint64_t>(weight);
+            wide[x] += static_cast<Wide>(sums[x]) * static_cast<Wide>(weight);
             sums[x] = 0;
         }
     }
 
+    // Divides a line of column sums into the new columns. Only a new column's first and last
+    // source columns can be split; those between count whole. Sums stay below 2^63, so signed
+    // arithmetic (and its cheap conversion to double) is safe. The totals of the whole line are
+    // made first and scaled after, two short loops without dependencies between their steps.
     template <class S>
-    void divide(const S* sums, T* to, double scale) const
+    void divide(const S* sums, T* to, double scale)
     {
-        for (int64_t k = 0; k < out_->width; ++k) {
-            uint64_t s[C] = {};
-            const S* p = sums + across_.first[k] * C;
-            for (int64_t t = across_.offset[k]; t < across_.offset[k + 1]; ++t, p += C) {
-                const uint64_t w = across_.weight[t];
-                for (int c = 0; c < C; ++c) s[c] += w * p[c];
+        const int64_t full = out_->width;
+        const Cover::Span* span = across_.span.get();
+        int64_t* total = totals_.get();
+        for (int64_t k = 0; k < full; ++k, ++span, total += C) {
+            const S* p = sums + span->first * C;
+#pragma GCC unroll 4
+            for (int c = 0; c < C; ++c) total[c] = int64_t{span->first_weight} * static_cast<int64_t>(p[c]);
+            if (span->count > 1) {
+                int64_t inner[C] = {};
+                for (int64_t t = 2; t < span->count; ++t) {
+                    p += C;
+#pragma GCC unroll 4
+                    for (int c = 0; c < C; ++c) inner[c] += static_cast<int64_t>(p[c]);
+                }
+                p += C;
+#pragma GCC unroll 4
+                for (int c = 0; c < C; ++c) total[c] += full * inner[c] + int64_t{span->last_weight} * static_cast<int64_t>(p[c]);
             }
-            for (int c = 0; c < C; ++c) {
-                const int64_t v = static_cast<int64_t>(static_cast<double>(s[c]) * scale + 0.5);
-                to[k * C + c] = static_cast<T>(std::min(v, max_value_));
-            }
+        }
+        // Locals: stores through `to` (bytes) could alias any member.
+        const int64_t* done = totals_.get();
+        const int64_t n = int64_t{out_->width} * C, top = max_value_;
+        for (int64_t i = 0; i < n; ++i) {
+            const int64_t v = static_cast<int64_t>(static_cast<double>(done[i]) * scale + 0.5);
+            to[i] = static_cast<T>(v < top ? v : top);
         }
     }
 
     const LineSource& lines_;
     Picture* out_;
+    Scratch<int64_t> totals_;
     const Cover& across_;
     const Cover& down_;
     int64_t max_value_;
@@ -228,7 +333,7 @@ Status image_resize_average(Picture* source, Picture* destination, int width, in
     const int bits = deep ? std::min<int>(source->bits_per_component, 16) : 8;
     const int64_t max_value = (int64_t{1} << bits) - 1;
     // Every sum stays below old width × old height × the largest value.
-    if (static_cast<double>(source->width) * source->height * static_cast<double>(max_value) >= 9.2e18)
+    if (static_cast<double>(source->width) * source->height * 65535.0 >= 9.2e18)
         return STATUS_BAD_PARAMETER;
 
     Cover across, down;
@@ -242,8 +347,14 @@ Status image_resize_average(Picture* source, Picture* destination, int width, in
     if (lines.kind == 4) out.colour_used = 256;
 
     bool done = false;
+    // Sums of split lines fit 32 bits, and their weights 16, while the picture has fewer than
+    // 65536 lines.
+    const bool narrow = source->height < 65536;
     auto go = [&](auto t, auto c) {
-        done = Averager<decltype(t), decltype(c)::value>(lines, &out, across, down, max_value).run();
+        using T = decltype(t);
+        constexpr int C = decltype(c)::value;
+        done = narrow ? Averager<T, C, uint32_t>(lines, &out, across, down, max_value).run()
+                      : Averager<T, C, uint64_t>(lines, &out, across, down, max_value).run();
     };
     switch (components * (deep ? 10 : 1)) {
     case 1: go(uint8_t{}, std::integral_constant<int, 1>{}); break;
