@@ -21,6 +21,12 @@ inline void pixel_move(uint8_t* to, const uint8_t* from)
     std::memcpy(to, from, N);
 }
 
+inline bool pixel_width_known(int bytes_per_pixel)
+{
+    return bytes_per_pixel == 1 || bytes_per_pixel == 2 || bytes_per_pixel == 3 || bytes_per_pixel == 4 ||
+           bytes_per_pixel == 6 || bytes_per_pixel == 8;
+}
+
 // Calls fn(std::integral_constant<int, N>{}) for the picture's bytes per pixel; widths that no
 // picture has give STATUS_BAD_PARAMETER.
 template <class Fn>
@@ -36,3 +42,7 @@ Status with_pixel_width(int bytes_per_pixel, Fn&& fn)
     default: return STATUS_BAD_PARAMETER;
     }
 }
+
+// Writes the `count` pixels of `from` to `to` in reverse order (a mirrored line). The common
+// widths move several pixels per step. `to` and `from` must not overlap.
+void pixels_reverse(uint8_t* to, const uint8_t* from, int64_t count, int bytes_per_pixel);
