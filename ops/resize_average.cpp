@@ -124,6 +124,9 @@ struct Cover {
         uint32_t first_weight, last_weight;
     };
     Scratch<Span> span;
+    // When the old size is a whole multiple of the new one: how many whole source indices each
+    // new index takes (0 otherwise).
+    int64_t uniform = 0;
 
     // Source index x spans [x·new, (x+1)·new), new index k spans [k·old, (k+1)·old).
     bool build(int64_t old_size, int64_t new_size)
@@ -144,6 +147,7 @@ struct Cover {
                 weight[t] = static_cast<uint32_t>(std::min((x + 1) * new_size, (k + 1) * old_size) -
                                                   std::max(x * new_size, k * old_size));
             }
+        uniform = old_size % new_size == 0 ? old_size / new_size : 0;
         if (!span.alloc(static_cast<uint64_t>(new_size))) return false;
         for (int64_t k = 0; k < new_size; ++k)
             span[k] = Span{first[k], offset[k + 1] - offset[k], weight[offset[k]], weight[offset[k + 1] - 1]};
@@ -179,6 +183,17 @@ struct LineSource {
         }
     }
 };
+
+// An integer as a double, converted into a cleared register: the plain conversion instruction
+// keeps the register's old upper half, which chains every step of a loop to the one before.
+inline double to_double(int64_t v)
+{
+#if defined(__SSE2__) && defined(__x86_64__)
+    return _mm_cvtsd_f64(_mm_cvtsi64_sd(_mm_setzero_pd(), v));
+#else
+    return static_cast<double>(v);
+#endif
+}
 
 template <class T, int C, class Wide>
 class Averager {
@@ -260,12 +275,28 @@ private:
         }
     }
 
-    // Divides a line of column sums into the new columns. Only a new column's first and last
-    // source columns can be split; those between count whole. Sums stay below 2^63, so signed
-    // arithmetic (and its cheap conversion to double) is safe. The totals of the whole line are
-    // made first and scaled after, two short loops without dependencies between their steps.
+    // Divides a line of column sums into the new columns: the totals of the whole line first,
+    // then their scaling, two short loops without dependencies between their steps. Sums stay
+    // below 2^63, so signed arithmetic (and its cheap conversion to double) is safe.
     template <class S>
     void divide(const S* sums, T* to, double scale)
+    {
+        if (across_.uniform)
+            scale *= uniform_totals(sums);
+        else
+            split_totals(sums);
+        // Locals: stores through `to` (bytes) could alias any member.
+        const int64_t* total = totals_.get();
+        const int64_t n = int64_t{out_->width} * C, top = max_value_;
+        for (int64_t i = 0; i < n; ++i) {
+            const int64_t v = static_cast<int64_t>(to_double(total[i]) * scale + 0.5);
+            to[i] = static_cast<T>(v < top ? v : top);
+        }
+    }
+
+    // Only a new column's first and last source columns can be split; those between count whole.
+    template <class S>
+    void split_totals(const S* sums)
     {
         const int64_t full = out_->width;
         const Cover::Span* span = across_.span.get();
@@ -286,13 +317,25 @@ private:
                 for (int c = 0; c < C; ++c) total[c] += full * inner[c] + int64_t{span->last_weight} * static_cast<int64_t>(p[c]);
             }
         }
-        // Locals: stores through `to` (bytes) could alias any member.
-        const int64_t* done = totals_.get();
-        const int64_t n = int64_t{out_->width} * C, top = max_value_;
-        for (int64_t i = 0; i < n; ++i) {
-            const int64_t v = static_cast<int64_t>(static_cast<double>(done[i]) * scale + 0.5);
-            to[i] = static_cast<T>(v < top ? v : top);
+    }
+
+    // Every new column takes the same number of whole columns: plain sums. Returns their common
+    // weight, for the scale.
+    template <class S>
+    double uniform_totals(const S* sums)
+    {
+        const int64_t count = across_.uniform;
+        int64_t* total = totals_.get();
+        for (int64_t k = 0; k < out_->width; ++k, total += C) {
+            int64_t inner[C] = {};
+            for (int64_t t = 0; t < count; ++t, sums += C) {
+#pragma GCC unroll 4
+                for (int c = 0; c < C; ++c) inner[c] += static_cast<int64_t>(sums[c]);
+            }
+#pragma GCC unroll 4
+            for (int c = 0; c < C; ++c) total[c] = inner[c];
         }
+        return static_cast<double>(out_->width);
     }
 
     const LineSource& lines_;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 
@@ -54,7 +55,7 @@ void turn_quarter(const Picture* source, Picture* out, bool clockwise)
                 const uint8_t* from = picture_line(source, sy) + static_cast<ptrdiff_t>(sx) * N;
                 uint8_t* to = picture_line(out, r) + static_cast<ptrdiff_t>(c0) * N;
                 int c = c0;
-                if constexpr (N == 3) {
+                if constexpr (N == 3 && std::endian::native == std::endian::little) {
                     // Four pixels gathered into twelve bytes, stored as two words. Each pixel is
                     // read as a 4-byte word, which needs one more byte on its line.
                     if (int64_t{sx} * 3 + 4 <= stride)

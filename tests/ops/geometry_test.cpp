@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ops/geometry.h"
+#include "ops/pixel_dispatch.h"
 #include "picture_testing.h"
 
 namespace {
@@ -52,6 +53,20 @@ TEST(Flip, RectangleMirrorsOnlyItsInsideAndIsClipped)
                 ASSERT_EQ(pixel_at(v.p, x, y), pixel_at(src.p, x, in ? 15 - y : y)) << x << "," << y;
             }
     }
+}
+
+TEST(Flip, MirroredRunsOfEveryLengthAndWidth)
+{
+    // The common widths move several pixels a step: every remainder must come out right.
+    for (int n : {1, 2, 3, 4, 6, 8})
+        for (int64_t count = 0; count <= 21; ++count) {
+            std::vector<uint8_t> from(static_cast<size_t>(count * n) + 1), to(from.size(), 0xEE);
+            for (size_t i = 0; i < from.size(); ++i) from[i] = static_cast<uint8_t>(i * 37 + 1);
+            pixels_reverse(to.data(), from.data(), count, n);
+            for (int64_t i = 0; i < count; ++i)
+                for (int b = 0; b < n; ++b) ASSERT_EQ(to[i * n + b], from[(count - 1 - i) * n + b]) << n << " " << count;
+            EXPECT_EQ(to.back(), 0xEE) << "wrote past the run";
+        }
 }
 
 TEST(Flip, InPlaceReplacesTheSourceAndTwiceRestoresIt)
