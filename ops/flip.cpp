@@ -104,7 +104,7 @@ Status image_flip_horizontal(Picture* source, Picture* destination, const Rect* 
         for (int y = r.y; y < r.y + r.h; ++y) bits_copy_reversed(picture_line(&out, y), r.x, picture_line(source, y), r.x, r.w);
     } else {
         const size_t offset = static_cast<size_t>(r.x) * source->bytes_per_pixel;
-        for (int y = r.y; y < r.y + r.h; ++y)
+        for (int y = r.y + r.h - 1; y >= r.y; --y)
             pixels_reverse(picture_line(&out, y) + offset, picture_line(source, y) + offset, r.w, source->bytes_per_pixel);
     }
     op_deliver(source, destination, &out);
