@@ -13,11 +13,16 @@
 #include <thread>
 #include <vector>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "cli/inspect.h"
 #include "cli/ops.h"
 #include "core/format.h"
 #include "core/load.h"
 #include "core/save.h"
+#include "editing/document.h"
 
 namespace {
 
@@ -40,6 +45,11 @@ const char* const usage_text =
     "      extension or NAME\n"
     "  thumb --box WxH [--average] (IN OUT | --out-dir DIR FILE...)\n"
     "      make thumbnails as the home screen does, saved as JPEG at quality 80\n"
+    "  retouch IN [--out OUT] [--pixels-sha256] CMD...\n"
+    "      open IN as the editing screen does and run its commands in order: rotate-left,\n"
+    "      rotate-right, flip-h, flip-v, auto-contrast, auto-levels, blur, sharpen, black-white,\n"
+    "      sepia, adjust=B,C,G,R,G,B, red-eyes=L,T,R,B, crop=L,T,R,B, undo, undo-all; OUT is\n"
+    "      saved as JPEG at quality 80\n"
     "  formats\n"
     "      list the registered file formats, one a line\n"
     "  --help\n"
@@ -312,6 +322,13 @@ int command_thumb(int argc, char** argv)
     }
     if (files.empty()) return usage_error("thumb --out-dir needs files", nullptr);
 
+#if defined(__GLIBC__)
+    // Progressive photos need their whole coefficient buffer (tens of megabytes) while they
+    // decode. Kept on the heap instead of being mapped and unmapped for every file, it is reused
+    // without paying its page faults again.
+    mallopt(M_MMAP_THRESHOLD, 512 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+#endif
     // Loads take no lock, so the files are shared out among as many threads as there are cores.
     std::atomic<size_t> next{0};
     std::atomic<int> failures{0};
@@ -412,6 +429,101 @@ int command_op(int argc, char** argv)
     return 0;
 }
 
+bool parse_numbers(const std::string& text, std::vector<double>* out, size_t count)
+{
+    out->clear();
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = text.find(',', at);
+        const std::string part = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        char* end = nullptr;
+        const double v = std::strtod(part.c_str(), &end);
+        if (part.empty() || *end != '\0') return false;
+        out->push_back(v);
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    return out->size() == count;
+}
+
+// One document command of `retouch`; false with `error` set when it is not understood.
+bool run_document_command(PhotoDocument* doc, const std::string& command, std::string* error)
+{
+    const size_t eq = command.find('=');
+    const std::string name = command.substr(0, eq);
+    const std::string args = eq == std::string::npos ? std::string() : command.substr(eq + 1);
+    std::vector<double> n;
+    if (name == "rotate-left") document_rotate(doc, -90);
+    else if (name == "rotate-right") document_rotate(doc, 90);
+    else if (name == "flip-h") document_flip_horizontal(doc);
+    else if (name == "flip-v") document_flip_vertical(doc);
+    else if (name == "auto-contrast") document_auto_contrast(doc);
+    else if (name == "auto-levels") document_auto_levels(doc);
+    else if (name == "blur") document_blur(doc, 3);
+    else if (name == "sharpen") document_sharpen(doc);
+    else if (name == "black-white") document_black_and_white(doc);
+    else if (name == "sepia") document_sepia(doc);
+    else if (name == "undo") document_undo(doc);
+    else if (name == "undo-all") document_undo_all(doc);
+    else if (name == "adjust" && parse_numbers(args, &n, 6))
+        document_adjust(doc, int(n[0]), int(n[1]), n[2], int(n[3]), int(n[4]), int(n[5]));
+    else if (name == "red-eyes" && parse_numbers(args, &n, 4)) document_red_eyes(doc, int(n[0]), int(n[1]), int(n[2]), int(n[3]));
+    else if (name == "crop" && parse_numbers(args, &n, 4)) document_crop(doc, int(n[0]), int(n[1]), int(n[2]), int(n[3]));
+    else {
+        *error = "unknown command or bad arguments: " + command;
+        return false;
+    }
+    return true;
+}
+
+int command_retouch(int argc, char** argv)
+{
+    const char* input = nullptr;
+    const char* output = nullptr;
+    bool with_hash = false;
+    std::vector<std::string> commands;
+    for (int i = 0; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--out" && i + 1 < argc) output = argv[++i];
+        else if (a == "--pixels-sha256") with_hash = true;
+        else if (a.rfind("--", 0) == 0) return usage_error("unknown option", a.c_str());
+        else if (!input) input = argv[i];
+        else commands.push_back(a);
+    }
+    if (!input) return usage_error("retouch needs a file", nullptr);
+
+    PhotoDocument doc;
+    document_set_undo(&doc, true);
+    if (!document_open(&doc, input)) {
+        LoadParams params;
+        load_params_init(&params);
+        Picture probe{};
+        FileInfo info{};
+        const Status status = load_picture(input, &probe, &params, &info);
+        picture_free(&probe);
+        file_info_free_texts(&info);
+        report_failure(input, status == STATUS_OK ? Status{STATUS_NO_MEMORY} : status, info.message);
+        return EXIT_FAILED;
+    }
+    for (const std::string& c : commands) {
+        std::string error;
+        if (!run_document_command(&doc, c, &error)) {
+            document_release_all(&doc);
+            return usage_error(error.c_str(), nullptr);
+        }
+    }
+    if (output && !document_save(&doc, output, 80)) {
+        report_failure(output, STATUS_WRITE_FAILED, nullptr);
+        document_release_all(&doc);
+        return EXIT_FAILED;
+    }
+    FileInfo info{};
+    info.format_index = static_cast<uint16_t>(format_find_by_name("jpeg"));
+    if (doc.current_picture) print_picture_line(STATUS_OK, nullptr, *doc.current_picture, info, with_hash);
+    document_release_all(&doc);
+    return 0;
+}
+
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
@@ -423,6 +535,7 @@ const Command commands[] = {
     {"op", command_op},
     {"convert", command_convert},
     {"thumb", command_thumb},
+    {"retouch", command_retouch},
 };
 
 }  // namespace

@@ -150,9 +150,13 @@ TEST_F(Saving, AFailingWriterLeavesTheUsersFileAsItWas)
     script.fail_after = 2;
     EXPECT_EQ(save_picture(photo.path(), &rgb, &params), STATUS_WRITE_FAILED);
     EXPECT_EQ(read_all(photo.path()), "the original photo");
-    const std::filesystem::path folder = std::filesystem::path(photo.path()).parent_path();
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        EXPECT_EQ(entry.path().string().find(".saving"), std::string::npos) << entry.path();
+    const std::filesystem::path target(photo.path());
+    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(target.filename().string(), 0) == 0) {
+            EXPECT_EQ(name, target.filename().string());
+        }
+    }
     script.fail_after = -1;
     EXPECT_EQ(save_picture(photo.path(), &rgb, &params), STATUS_OK);
     EXPECT_EQ(read_all(photo.path()), std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09", 9));
