@@ -405,15 +405,29 @@ bool display_visible_part(const DisplayBitmap* display, int x, int y, const Disp
     return true;
 }
 
+// How many lines ahead of the conversion the source is fetched.
+constexpr int kPrefetchAhead = 2;
+
 void display_convert_tile(DisplayBitmap* display, int x0, int y0, int w, int h)
 {
     const DisplayBitmap& d = *display;
     if (!display_ready(display) || w < 1 || h < 1 || w > d.buffer_width || h > d.buffer_height) return;
     if (x0 < 0 || y0 < 0 || x0 + w > d.display_width || y0 + h > d.display_height) return;
     const size_t line_bytes = static_cast<size_t>((static_cast<int64_t>(w) * d.dib.bit_count + 7) / 8);
+    // Source span of one tile line, in bytes. A reduced large photo spreads the tile's pixels
+    // over far-apart lines that are not in the cache: the next line is fetched while this one is
+    // converted, so that the cost stays with the display size rather than the photo's.
+    const uint32_t span_start = d.dib.bit_count == 1 ? d.columns[x0] / 8 : d.columns[x0];
+    const uint32_t span_end = d.dib.bit_count == 1 ? d.columns[x0 + w - 1] / 8 : d.columns[x0 + w - 1];
+    const uint32_t span_low = span_start < span_end ? span_start : span_end;
+    const uint32_t span_high = span_start < span_end ? span_end : span_start;
+    for (int j = 0; j < kPrefetchAhead && j < h; ++j)
+        for (uint32_t o = span_low; o <= span_high; o += 64) __builtin_prefetch(d.rows[y0 + j] + o);
     for (int j = 0; j < h; ++j) {
         uint8_t* out = display_buffer_line(display, h, j);
         const int y = y0 + j;
+        if (j + kPrefetchAhead < h && d.rows[y + kPrefetchAhead] != d.rows[y + kPrefetchAhead - 1])
+            for (uint32_t o = span_low; o <= span_high; o += 64) __builtin_prefetch(d.rows[y + kPrefetchAhead] + o);
         if (j > 0 && d.reuse_lines && d.rows[y] == d.rows[y - 1])
             std::memcpy(out, out + d.buffer_bytes_per_line, line_bytes);
         else
