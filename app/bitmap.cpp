@@ -229,6 +229,7 @@ Status display_init(DisplayBitmap* display, int screen_bits, int buffer_width, i
     display->buffer_width = buffer_width;
     display->buffer_height = buffer_height;
     display->buffer_bytes_per_line = static_cast<int32_t>(stride);
+    display->buffer_bytes = bytes;
     display->dib.width = buffer_width;
     display->dib.height = buffer_height;
     return STATUS_OK;
@@ -249,6 +250,7 @@ void display_free(DisplayBitmap* display)
     display->buffer = nullptr;
     display->converter = nullptr;
     display->buffer_width = display->buffer_height = display->buffer_bytes_per_line = 0;
+    display->buffer_bytes = 0;
 }
 
 Status display_prepare(DisplayBitmap* display, const Picture* picture, int w, int h, bool)
@@ -284,7 +286,8 @@ Status display_prepare(DisplayBitmap* display, const Picture* picture, int w, in
     // DIB format.
     const int bits = bilevel ? 1 : (dithering || indexed ? 8 : 24);
     const int64_t stride = display_dib_stride(d.buffer_width, bits);
-    if (!d.buffer || stride > d.buffer_bytes_per_line) return STATUS_NO_MEMORY;
+    if (!d.buffer || static_cast<uint64_t>(stride) * static_cast<uint64_t>(d.buffer_height) > d.buffer_bytes)
+        return STATUS_NO_MEMORY;
 
     d.columns = new (std::nothrow) uint32_t[static_cast<size_t>(w)];
     d.rows = new (std::nothrow) const uint8_t*[static_cast<size_t>(h)];
@@ -313,6 +316,8 @@ Status display_prepare(DisplayBitmap* display, const Picture* picture, int w, in
     }
     d.display_width = w;
     d.display_height = h;
+    // GDI reads the buffer with the stride of the chosen format.
+    d.buffer_bytes_per_line = static_cast<int32_t>(stride);
     d.picture_width = picture->width;
     d.picture_height = picture->height;
     d.transparent_index = picture->transparent_index;
@@ -424,7 +429,7 @@ void display_convert_tile(DisplayBitmap* display, int x0, int y0, int w, int h)
     for (int j = 0; j < kPrefetchAhead && j < h; ++j)
         for (uint32_t o = span_low; o <= span_high; o += 64) __builtin_prefetch(d.rows[y0 + j] + o);
     for (int j = 0; j < h; ++j) {
-        uint8_t* out = display_buffer_line(display, h, j);
+        uint8_t* out = display_buffer_line(display, j);
         const int y = y0 + j;
         if (j + kPrefetchAhead < h && d.rows[y + kPrefetchAhead] != d.rows[y + kPrefetchAhead - 1])
             for (uint32_t o = span_low; o <= span_high; o += 64) __builtin_prefetch(d.rows[y + kPrefetchAhead] + o);

@@ -82,7 +82,8 @@ struct DisplayBitmap {
     uint8_t* buffer;        // DIB pixels, bottom-up
     int32_t buffer_width;
     int32_t buffer_height;
-    int32_t buffer_bytes_per_line;
+    int32_t buffer_bytes_per_line;  // of the current DIB format
+    uint64_t buffer_bytes;          // allocated
     void* palette;          // screen palette handle (Win32 side)
     uint8_t palette_kind;
     int32_t screen_bits;    // screen depth the format is chosen for
@@ -125,14 +126,16 @@ bool display_visible_part(const DisplayBitmap* display, int x, int y, const Disp
 template <typename TileFn>
 void display_walk_tiles(DisplayBitmap* display, int x, int y, const DisplayRect& part, TileFn&& tile);
 
-// Converts the display-bitmap area (x0, y0, w, h) into the bottom h lines of the buffer; w and h
-// must not exceed the buffer's size.
+// Converts the display-bitmap area (x0, y0, w, h) into the buffer (see display_buffer_line); w and
+// h must not exceed the buffer's size.
 void display_convert_tile(DisplayBitmap* display, int x0, int y0, int w, int h);
 
-// Buffer line holding row `row` (0 = top) of the last converted tile of height `tile_height`.
-inline uint8_t* display_buffer_line(const DisplayBitmap* display, int tile_height, int row)
+// Buffer line holding row `row` (0 = top) of the last converted tile. DIB lines run bottom-up and
+// a tile fills the top of the buffer image (its last lines in memory), which is where GDI's
+// source rectangle (0, buffer height - tile height) finds it.
+inline uint8_t* display_buffer_line(const DisplayBitmap* display, int row)
 {
-    return display->buffer + static_cast<int64_t>(tile_height - 1 - row) * display->buffer_bytes_per_line;
+    return display->buffer + static_cast<int64_t>(display->buffer_height - 1 - row) * display->buffer_bytes_per_line;
 }
 
 // Bytes per DIB line of `width` pixels at `bits` per pixel, padded to 4 bytes.

@@ -121,6 +121,7 @@ LRESULT CBmp::on_create(HWND window, UINT, WPARAM, LPARAM lparam)
     view_state_init(&view->state_);
     // Without a buffer the view stays blank; the failure shows again at every prepare.
     display_init_window(window, &view->display_, 256, 256);
+    view->lay_out(false);  // no picture yet: both bars emptied
     return 0;
 }
 
@@ -329,7 +330,7 @@ void CBmp::paint(HDC dc, const RECT& update)
         return;
     }
     fill_outside_picture(dc, update);
-    display_draw(dc, -state_.scroll_x, -state_.scroll_y, update);
+    display_draw(dc, &display_, -state_.scroll_x, -state_.scroll_y, update);
 }
 
 // The picture with the text being placed, or with the frame over its darkened outside, drawn off
@@ -350,12 +351,12 @@ void CBmp::paint_composed(HDC dc, const RECT& client)
     if (!memory) {
         if (surface) DeleteObject(surface);
         fill_outside_picture(dc, client);
-        display_draw(dc, -state_.scroll_x, -state_.scroll_y, client);
+        display_draw(dc, &display_, -state_.scroll_x, -state_.scroll_y, client);
         return;
     }
     HGDIOBJ old_bitmap = SelectObject(memory, surface);
     fill(memory, client, background_);
-    display_draw(memory, -state_.scroll_x, -state_.scroll_y, client);
+    display_draw(memory, &display_, -state_.scroll_x, -state_.scroll_y, client);
 
     if (state_.drag_state == VIEW_DRAG_TEXT) {
         // The text at the picture's scale: 10000 logical units are the zoomed 10000 pixels.

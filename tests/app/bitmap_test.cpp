@@ -32,7 +32,7 @@ protected:
     // Converts the whole display (at most one tile) and returns DIB line `row` from the top.
     std::vector<uint8_t> line(int row, int width_bytes)
     {
-        const uint8_t* l = display_buffer_line(&display, display.display_height, row);
+        const uint8_t* l = display_buffer_line(&display, row);
         return std::vector<uint8_t>(l, l + width_bytes);
     }
 
@@ -149,6 +149,8 @@ TEST_F(DisplayTest, FormatFollowsScreenAndPictureType)
         EXPECT_EQ(display.palette_kind, c.palette) << c.screen << " " << c.type;
         EXPECT_EQ(display.dib.size, 40u);
         EXPECT_EQ(display.dib.height, 256);
+        // GDI reads the buffer with the stride of the chosen depth.
+        EXPECT_EQ(display.buffer_bytes_per_line, 256 * c.bits / 8);
         display_free(&display);
     }
 }
@@ -243,7 +245,7 @@ TEST_F(DisplayTest, BilevelBitsArePackedFromTheTileStart)
     ASSERT_EQ(display_prepare(&display, p, 20, 1, true), STATUS_OK);
     display_convert_tile(&display, 3, 0, 11, 1);
     // Pixels 3..13: 1 0 0 1 0 0 1 1 1 1 0
-    const uint8_t* out = display_buffer_line(&display, 1, 0);
+    const uint8_t* out = display_buffer_line(&display, 0);
     EXPECT_EQ(out[0], 0b10010011);
     EXPECT_EQ(out[1], 0b11000000);
 }
@@ -306,7 +308,7 @@ TEST_F(DisplayTest, AreaOf300SquareIsDrawnAsFourTiles)
         {10, 20, 256, 256}, {266, 20, 44, 256}, {10, 276, 256, 44}, {266, 276, 44, 44}};
     EXPECT_EQ(tiles, expected);
     // The last tile's top row is display row 276.
-    const uint8_t* out = display_buffer_line(&display, 44, 0);
+    const uint8_t* out = display_buffer_line(&display, 0);
     EXPECT_EQ(out[2], picture_line(p, 276)[266 * 3]);
 }
 
