@@ -49,9 +49,9 @@ void set_bar(HWND window, int bar, const ViewScrollBar& b)
 const MessagePair CBmp::message_pairs_[] = {
     {WM_CREATE, CBmp::on_create},         {WM_SIZE, CBmp::on_size},
     {WM_DESTROY, CBmp::on_destroy},       {WM_PAINT, CBmp::on_paint},
-    {WM_HSCROLL, CBmp::on_hscroll},       {WM_VSCROLL, CBmp::on_vscroll},
-    {WM_MOUSEMOVE, CBmp::on_mouse_move},  {WM_LBUTTONDOWN, CBmp::on_button_down},
-    {WM_LBUTTONUP, CBmp::on_button_up},   {WM_KEYDOWN, CBmp::on_key_down},
+    {WM_HSCROLL, CBmp::on_scroll},        {WM_VSCROLL, CBmp::on_scroll},
+    {WM_MOUSEMOVE, CBmp::on_mouse},       {WM_LBUTTONDOWN, CBmp::on_mouse},
+    {WM_LBUTTONUP, CBmp::on_mouse},       {WM_KEYDOWN, CBmp::on_key_down},
 };
 const MessageMap CBmp::message_map_ = make_message_map(CBmp::message_pairs_, DEFAULT_WINDOW);
 
@@ -148,45 +148,24 @@ LRESULT CBmp::on_paint(HWND window, UINT, WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CBmp::on_hscroll(HWND window, UINT, WPARAM wparam, LPARAM)
+LRESULT CBmp::on_scroll(HWND window, UINT message, WPARAM wparam, LPARAM)
 {
-    if (CBmp* view = of(window)) view->scroll(SB_HORZ, LOWORD(wparam));
+    if (CBmp* view = of(window)) view->scroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wparam));
     return 0;
 }
 
-LRESULT CBmp::on_vscroll(HWND window, UINT, WPARAM wparam, LPARAM)
+// Button down, mouse move and button up: the logic step is picked by the message.
+LRESULT CBmp::on_mouse(HWND window, UINT message, WPARAM, LPARAM lparam)
 {
-    if (CBmp* view = of(window)) view->scroll(SB_VERT, LOWORD(wparam));
-    return 0;
-}
-
-LRESULT CBmp::on_mouse_move(HWND window, UINT, WPARAM, LPARAM lparam)
-{
-    if (CBmp* view = of(window)) {
-        ViewReaction r;
-        view_mouse_move(&view->state_, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), &r);
-        view->react(r);
-    }
-    return 0;
-}
-
-LRESULT CBmp::on_button_down(HWND window, UINT, WPARAM, LPARAM lparam)
-{
-    if (CBmp* view = of(window)) {
-        ViewReaction r;
-        view_button_down(&view->state_, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), &r);
-        view->react(r);
-    }
-    return 0;
-}
-
-LRESULT CBmp::on_button_up(HWND window, UINT, WPARAM, LPARAM lparam)
-{
-    if (CBmp* view = of(window)) {
-        ViewReaction r;
-        view_button_up(&view->state_, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), &r);
-        view->react(r);
-    }
+    CBmp* view = of(window);
+    if (!view) return 0;
+    using Step = void (*)(ViewState*, int, int, ViewReaction*);
+    const Step step = message == WM_MOUSEMOVE     ? view_mouse_move
+                      : message == WM_LBUTTONDOWN ? view_button_down
+                                                  : view_button_up;
+    ViewReaction r;
+    step(&view->state_, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), &r);
+    view->react(r);
     return 0;
 }
 
@@ -411,6 +390,9 @@ void CBmp::set_picture(Picture* picture, bool owns)
     picture_ = picture;
     if (owns && picture) state_.state_flags |= VIEW_OWNS_PICTURE;
     else state_.state_flags &= ~VIEW_OWNS_PICTURE;
+    // A frame drag in progress ends with the picture it was drawn on.
+    if (state_.drag_state != VIEW_DRAG_NONE && state_.drag_state != VIEW_DRAG_TEXT && GetCapture() == window_)
+        ReleaseCapture();
     view_state_set_picture(&state_, picture);
     display_ok_ = false;
     lay_out(true);

@@ -46,11 +46,8 @@ private:
     static LRESULT on_size(HWND, UINT, WPARAM, LPARAM);
     static LRESULT on_destroy(HWND, UINT, WPARAM, LPARAM);
     static LRESULT on_paint(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_hscroll(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_vscroll(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_mouse_move(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_button_down(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_button_up(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_scroll(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_mouse(HWND, UINT, WPARAM, LPARAM);
     static LRESULT on_key_down(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK window_proc(HWND, UINT, WPARAM, LPARAM);
     static bool register_class();

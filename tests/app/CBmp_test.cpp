@@ -40,6 +40,12 @@ ViewState framing_view(int w = 400, int h = 300)
     return v;
 }
 
+void select(ViewState& v, const ViewRect& r)
+{
+    v.selection = r;
+    v.state_flags |= VIEW_HAS_SELECTION;
+}
+
 std::vector<int> codes(const ViewReaction& r)
 {
     std::vector<int> c;
@@ -213,8 +219,7 @@ TEST(ViewScroll, RequestsMoveWithinTheLimit)
 TEST(ViewHitTest, ZonesAroundTheSelection)
 {
     ViewState v = framing_view();
-    v.selection = ViewRect{100, 100, 300, 200};
-    v.state_flags |= VIEW_HAS_SELECTION;
+    select(v, {100, 100, 300, 200});
     struct Case {
         int x, y, zone;
     } cases[] = {
@@ -230,8 +235,7 @@ TEST(ViewHitTest, ZonesAroundTheSelection)
 TEST(ViewHitTest, ToleranceGrowsBelowZoom100)
 {
     ViewState v = framing_view();
-    v.selection = ViewRect{100, 100, 300, 200};
-    v.state_flags |= VIEW_HAS_SELECTION;
+    select(v, {100, 100, 300, 200});
     EXPECT_EQ(view_hit_tolerance(&v), 5);
     v.zoom_x = 50;
     EXPECT_EQ(view_hit_tolerance(&v), 10);
@@ -316,8 +320,7 @@ TEST(ViewShape, ExistingFrameTakesTheShapeAndStaysInside)
 {
     ViewState v = view_of(400, 300, 72);
     lay_out(&v, 400, 300);
-    v.selection = ViewRect{10, 20, 110, 60};
-    v.state_flags |= VIEW_HAS_SELECTION;
+    select(v, {10, 20, 110, 60});
     view_set_frame_shape(&v, 2);  // 4:3 from the width
     expect_selection(v, 10, 20, 110, 95);
     view_set_frame_shape(&v, 24);  // 500 x 750 mm is far larger than the picture
@@ -366,8 +369,7 @@ TEST(ViewMouse, DrawAFrameThenClickInsideIt)
 TEST(ViewMouse, ResizeByAHandleAndMove)
 {
     ViewState v = framing_view();
-    v.selection = ViewRect{10, 10, 50, 40};
-    v.state_flags |= VIEW_HAS_SELECTION;
+    select(v, {10, 10, 50, 40});
     ViewReaction r;
     view_button_down(&v, 50, 40, &r);
     EXPECT_EQ(v.hit_zone, VIEW_ZONE_BOTTOM_RIGHT);
@@ -404,8 +406,7 @@ TEST(ViewMouse, ResizeByAHandleAndMove)
 TEST(ViewMouse, ClickOutsideAndTooSmallDragsClearTheSelection)
 {
     ViewState v = framing_view();
-    v.selection = ViewRect{10, 10, 50, 40};
-    v.state_flags |= VIEW_HAS_SELECTION;
+    select(v, {10, 10, 50, 40});
     ViewReaction r;
     view_button_down(&v, 300, 250, &r);
     view_button_up(&v, 300, 250, &r);
@@ -455,8 +456,7 @@ TEST(ViewMouse, CursorFollowsTheZoneWhenNoButtonIsDown)
     ViewReaction r;
     view_mouse_move(&v, 10, 10, &r);
     EXPECT_EQ(r.cursor, VIEW_CURSOR_CLASS);
-    v.selection = ViewRect{10, 10, 50, 40};
-    v.state_flags |= VIEW_HAS_SELECTION;
+    select(v, {10, 10, 50, 40});
     view_mouse_move(&v, 50, 10, &r);
     EXPECT_EQ(r.cursor, VIEW_CURSOR_SIZE_NESW);
     view_mouse_move(&v, 30, 40, &r);
@@ -492,8 +492,7 @@ TEST(ViewMouse, TextHangsAboveThePointerUntilClickOrEscape)
 TEST(ViewMouse, NewPictureDropsTheSelection)
 {
     ViewState v = framing_view();
-    v.selection = ViewRect{10, 10, 50, 40};
-    v.state_flags |= VIEW_HAS_SELECTION;
+    select(v, {10, 10, 50, 40});
     Picture p{};
     p.width = p.height = 20;
     uint8_t byte = 0;
