@@ -99,14 +99,24 @@ void view_window_to_picture(const ViewState* view, int x, int y, int* px, int* p
     *py = static_cast<int>(std::clamp(fy, 0.0, static_cast<double>(view->picture_height)));
 }
 
+namespace {
+
+int picture_to_window(int scroll, int c, double zoom)
+{
+    const double v = std::trunc(c * zoom * 0.01) - scroll;
+    return static_cast<int>(std::clamp(v, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX)));
+}
+
+}  // namespace
+
 int view_picture_to_window_x(const ViewState* view, int c)
 {
-    return -view->scroll_x + static_cast<int>(std::trunc(c * view->zoom_x_exact * 0.01));
+    return picture_to_window(view->scroll_x, c, view->zoom_x_exact);
 }
 
 int view_picture_to_window_y(const ViewState* view, int c)
 {
-    return -view->scroll_y + static_cast<int>(std::trunc(c * view->zoom_y_exact * 0.01));
+    return picture_to_window(view->scroll_y, c, view->zoom_y_exact);
 }
 
 // ---- layout ----------------------------------------------------------------------------------
@@ -191,7 +201,10 @@ void view_layout(ViewState* view, const ViewLayoutInput& in, ViewLayout* out)
 
 void view_set_zoom(ViewState* view, int zoom, int client_width, int client_height)
 {
-    const int z = clamp_zoom(zoom);
+    int z = clamp_zoom(zoom);
+    // The display maps hold one entry per displayed column and row: keep them within reason.
+    const int64_t side = std::max(view->picture_width, view->picture_height);
+    if (side > 0) z = static_cast<int>(std::min<int64_t>(z, std::max<int64_t>(1, VIEW_DISPLAY_SIDE_MAX * 100 / side)));
     view->display_mode = VIEW_DISPLAY_ZOOM;
     const int64_t cx = (static_cast<int64_t>(view->scroll_x) + client_width / 2) * 100 / std::max(view->zoom_x, 1);
     const int64_t cy = (static_cast<int64_t>(view->scroll_y) + client_height / 2) * 100 / std::max(view->zoom_y, 1);

@@ -64,6 +64,8 @@ constexpr uint32_t VIEW_SELECTION_ON = 5;
 constexpr int VIEW_ZOOM_MIN = 1;
 // Far beyond any useful zoom; keeps the scaled sizes and scroll positions well inside 32 bits.
 constexpr int VIEW_ZOOM_MAX = 6400;
+// The longest side a zoom may give the picture on screen.
+constexpr int64_t VIEW_DISPLAY_SIDE_MAX = int64_t{1} << 20;
 constexpr int VIEW_FRAME_SHAPES = 46;  // codes 0..45
 
 struct ViewRect {

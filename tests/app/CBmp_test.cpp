@@ -185,6 +185,13 @@ TEST(ViewZoom, NeverGoesBelowOnePercent)
     EXPECT_EQ(view_hit_tolerance(&v), 500);
     view_set_zoom(&v, 1 << 30, 400, 300);
     EXPECT_EQ(v.zoom_x, VIEW_ZOOM_MAX);
+
+    // A very large picture cannot be zoomed to a size the display maps could not hold.
+    ViewState huge = view_of(1 << 24, 100);
+    view_set_zoom(&huge, 400, 400, 300);
+    EXPECT_EQ(huge.zoom_x, 6);
+    lay_out(&huge, 400, 300);
+    EXPECT_LE(huge.display_width, VIEW_DISPLAY_SIDE_MAX);
 }
 
 TEST(ViewCoordinates, ConvertBothWaysAndClampToThePicture)
