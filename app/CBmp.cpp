@@ -259,20 +259,15 @@ int view_hit_test(const ViewState* view, int x, int y)
     const int l = s.left, t = s.top, r = s.right, b = s.bottom;
     const int mx = (l + r) / 2, my = (t + b) / 2;
     if (t + d <= y && y <= b - d && l + d <= x && x <= r - d) return VIEW_ZONE_INSIDE;
-    if (t - d <= y && y < t + d) {
-        if (x >= l - d && x < l + d) return VIEW_ZONE_TOP_LEFT;
-        if (x >= r - d && x < r + d) return VIEW_ZONE_TOP_RIGHT;
-        if (x < mx - d) return VIEW_ZONE_NONE;
-        if (x < mx + d) return VIEW_ZONE_TOP;
-        return VIEW_ZONE_NONE;
-    }
-    if (b - d <= y && y < b + d) {
-        if (x >= l - d && x < l + d) return VIEW_ZONE_BOTTOM_LEFT;
-        if (x >= r - d && x < r + d) return VIEW_ZONE_BOTTOM_RIGHT;
-        if (x < mx - d) return VIEW_ZONE_NONE;
-        if (x < mx + d) return VIEW_ZONE_BOTTOM;
-        return VIEW_ZONE_NONE;
-    }
+    // A horizontal edge: its two corners, then its middle handle.
+    auto edge = [&](int left_zone, int right_zone, int middle_zone) {
+        if (x >= l - d && x < l + d) return left_zone;
+        if (x >= r - d && x < r + d) return right_zone;
+        if (x < mx - d) return static_cast<int>(VIEW_ZONE_NONE);
+        return x < mx + d ? middle_zone : static_cast<int>(VIEW_ZONE_NONE);
+    };
+    if (t - d <= y && y < t + d) return edge(VIEW_ZONE_TOP_LEFT, VIEW_ZONE_TOP_RIGHT, VIEW_ZONE_TOP);
+    if (b - d <= y && y < b + d) return edge(VIEW_ZONE_BOTTOM_LEFT, VIEW_ZONE_BOTTOM_RIGHT, VIEW_ZONE_BOTTOM);
     if (my - d <= y && y < my + d) {
         if (x >= l - d && x < l + d) return VIEW_ZONE_LEFT;
         if (x < r - d) return VIEW_ZONE_NONE;
