@@ -1,0 +1,81 @@
+// The image view window, class "CBmp": one picture fitted or zoomed, scrolled, with a selection
+// frame to draw, resize and move, or a line of text to place.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/CBmp.h"
+#include "app/bitmap.h"
+#include "app/win32/MessageMap.h"
+
+class CBmp final : public PictureView {
+public:
+    // Creates a view as a child of `parent` with the caller's style plus child, both scroll bars
+    // and tab stop. Null when the class or the window cannot be made.
+    static HWND create(HWND parent, DWORD style, COLORREF background, UINT id = 0);
+    // The view object of a window, or null (for a window that is not a view, or already gone).
+    static CBmp* of(HWND window);
+
+    HWND window() const { return window_; }
+    const ViewState& state() const { return state_; }
+    const Picture* picture() const { return picture_; }
+
+    // PictureView. A picture handed over with `owns` must have been made with `new` and filled
+    // by the library: the view frees it with picture_free and delete.
+    void set_picture(Picture* picture, bool owns) override;
+    void set_display_mode(int mode) override;
+    void set_zoom(int percent) override;
+    int zoom() const override { return state_.zoom_x; }
+    void set_background(uint32_t colour) override;
+    void set_frame_colour(uint32_t colour) override;
+    void set_callback(ViewCallback callback, void* context) override;
+    void set_selection_mode(uint32_t mode) override;
+    void clear_selection() override;
+    bool selection(ViewRect* rect) const override;
+    void set_frame_shape(int code) override;
+    void start_text(const wchar_t* text, const ViewFont& font, uint32_t colour) override;
+    void repaint() override;
+
+private:
+    CBmp() = default;
+    ~CBmp() override;
+
+    static LRESULT on_create(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_size(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_destroy(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_paint(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_scroll(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_mouse(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_key_down(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK window_proc(HWND, UINT, WPARAM, LPARAM);
+    static bool register_class();
+
+    void lay_out(bool force_rebuild);
+    void scroll(int bar, int request);
+    void react(const ViewReaction& reaction);
+    void end_text();
+    void release_picture();
+    void paint(HDC dc, const RECT& update);
+    void paint_composed(HDC dc, const RECT& client);
+    void fill_outside_picture(HDC dc, const RECT& area) const;
+    RECT picture_rect() const;
+
+    HWND window_ = nullptr;
+    ViewState state_{};
+    Picture* picture_ = nullptr;
+    DisplayBitmap display_{};
+    bool display_ok_ = false;
+    COLORREF background_ = 0;
+    COLORREF frame_colour_ = 0x0000FF;
+    ViewCallback callback_ = nullptr;
+    void* context_ = nullptr;
+    std::wstring text_;
+    HFONT font_ = nullptr;
+    COLORREF text_colour_ = 0;
+    bool in_layout_ = false;
+
+    static const MessagePair message_pairs_[];
+    static const MessageMap message_map_;
+};
