@@ -3,6 +3,10 @@
 #include "app/win32/CBmp.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "app/document_view.h"
 #include "app/win32/bitmap.h"
+#include "core/format.h"
+#include "core/save.h"
 
 namespace {
 
@@ -436,6 +443,50 @@ TEST(ScreenBitmap, HoldsTheWholePictureCentredOnBlack)
     DeleteObject(own);
     picture_free(&p);
     display_tables_destroy();
+}
+
+}  // namespace
+
+namespace {
+
+// A document command reaches the window: the picture it shows is the document's new one.
+TEST_F(ViewWindow, DocumentCommandsRepaintTheView)
+{
+    library_init();
+    Picture quarters{};
+    ASSERT_EQ(picture_alloc(&quarters, PIXEL_RGB, 4, 400, 300), 1);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            uint8_t* px = picture_line(&quarters, y) + 3 * x;
+            px[0] = x < 200 ? 250 : 10;   // left half red
+            px[1] = x < 200 ? 10 : 250;   // right half green
+            px[2] = 10;
+        }
+    const std::string path = (std::filesystem::temp_directory_path() / "lumeva-view-document.jpg").string();
+    SaveParams params;
+    save_params_init(&params);
+    params.format_index = static_cast<int16_t>(format_find_by_name("jpeg"));
+    params.quality = 95;
+    ASSERT_EQ(save_picture(path.c_str(), &quarters, &params), STATUS_OK);
+    picture_free(&quarters);
+
+    PictureViewForDocument adapter(view);
+    PhotoDocument doc;
+    doc.view = &adapter;
+    document_set_undo(&doc, true);
+    ASSERT_TRUE(document_open(&doc, path.c_str()));
+    view->set_display_mode(VIEW_DISPLAY_ZOOM);
+    view->set_zoom(100);
+    EXPECT_GT(GetRValue(shoot().at(20, 150)), 200);
+    ASSERT_TRUE(document_flip_horizontal(&doc));
+    const Shot flipped = shoot();
+    EXPECT_LT(GetRValue(flipped.at(20, 150)), 60);
+    EXPECT_GT(GetGValue(flipped.at(20, 150)), 200);
+    document_undo(&doc);
+    EXPECT_GT(GetRValue(shoot().at(20, 150)), 200);
+    document_release_all(&doc);
+    std::remove(path.c_str());
+    library_exit();
 }
 
 }  // namespace
