@@ -100,6 +100,7 @@ void BM_AdjustInPlace(benchmark::State& s) { run_in_place(s, [](Picture* a) { re
 void BM_ColourBalance(benchmark::State& s) { run_into_destination(s, [](Picture* a, Picture* b) { return image_colour_balance(a, b, nullptr, 20, 0, -20); }); }
 void BM_ColourBalanceInPlace(benchmark::State& s) { run_in_place(s, [](Picture* a) { return image_colour_balance(a, nullptr, nullptr, 1, 0, -1); }); }
 void BM_Sepia(benchmark::State& s) { run_into_destination(s, [](Picture* a, Picture* b) { return image_sepia(a, b, nullptr, 100); }); }
+void BM_SepiaInPlace(benchmark::State& s) { run_in_place(s, [](Picture* a) { return image_sepia(a, nullptr, nullptr, 0); }); }
 void BM_AutoContrast(benchmark::State& s) { run_into_destination(s, [](Picture* a, Picture* b) { return image_auto_contrast(a, b, nullptr); }); }
 void BM_AutoLevels(benchmark::State& s) { run_into_destination(s, [](Picture* a, Picture* b) { return image_auto_levels(a, b, nullptr); }); }
 void BM_Blur(benchmark::State& s) { run_into_destination(s, [](Picture* a, Picture* b) { return image_blur(a, b, nullptr, 3); }); }
@@ -127,6 +128,7 @@ BENCHMARK(BM_AdjustInPlace)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColourBalance)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColourBalanceInPlace)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sepia)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SepiaInPlace)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AutoContrast)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AutoLevels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CloneForComparison)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -48,49 +48,61 @@ LUMEVA_TARGET_VBMI inline __m512i zmm_lookup(const ZmmTable& t, __m512i x)
 }
 
 // Bytes are taken in blocks of 192 (a whole number of pixels of 1 to 4 bytes, and three
-// vectors); within a block, the mask of the positions that go through each table is fixed.
-LUMEVA_TARGET_VBMI void map_pixels_vbmi(const uint8_t* from, uint8_t* to, size_t pixels, const PixelTables& t)
-{
-    const int pb = t.pixel_bytes;
-    ZmmTable tables[3];
-    int table_count = 0;
-    __mmask64 masks[3][3] = {};  // [vector][table]
-    int table_of_byte[4] = {-1, -1, -1, -1};
-    for (int k = 0; k < pb && k < 3; ++k) {
-        int found = -1;
-        for (int j = 0; j < k; ++j)
-            if (t.table[j] == t.table[k] && table_of_byte[j] >= 0) found = table_of_byte[j];
-        if (found < 0) {
-            found = table_count++;
-            for (int q = 0; q < 4; ++q) tables[found].q[q] = _mm512_loadu_si512(t.table[k] + 64 * q);
-        }
-        table_of_byte[k] = found;
-    }
-    for (int pos = 0; pos < 192; ++pos) {
-        const int tab = table_of_byte[pos % pb];
-        if (tab >= 0) masks[pos / 64][tab] |= __mmask64{1} << (pos % 64);
-    }
+// vectors); within a block, the positions of byte k of the pixels are fixed masks.
+struct PositionMasks {
+    __mmask64 of[5][3][4];  // [pixel bytes][vector][byte of the pixel]
+};
 
-    const size_t bytes = pixels * static_cast<size_t>(pb);
-    size_t i = 0;
-    for (; i + 192 <= bytes; i += 192) {
-        for (int v = 0; v < 3; ++v) {
-            const __m512i x = _mm512_loadu_si512(from + i + 64 * v);
-            __m512i r = x;
-            for (int tab = 0; tab < table_count; ++tab)
-                r = _mm512_mask_mov_epi8(r, masks[v][tab], zmm_lookup(tables[tab], x));
-            _mm512_storeu_si512(to + i + 64 * v, r);
-        }
+const PositionMasks& position_masks()
+{
+    static const PositionMasks masks = [] {
+        PositionMasks m{};
+        for (int pb = 1; pb <= 4; ++pb)
+            for (int pos = 0; pos < 192; ++pos) m.of[pb][pos / 64][pos % pb] |= __mmask64{1} << (pos % 64);
+        return m;
+    }();
+    return masks;
+}
+
+// Tables is 1 when every mapped byte uses the same table, else 3.
+template <int Tables>
+LUMEVA_TARGET_VBMI void map_bytes_vbmi(const uint8_t* from, uint8_t* to, size_t bytes, const PixelTables& t,
+                                       const __mmask64 (&masks)[3][3])
+{
+    ZmmTable tables[Tables];
+    for (int k = 0; k < Tables; ++k) {
+        const uint8_t* table = k < t.pixel_bytes ? t.table[k] : t.table[0];  // unused ones are never read
+        for (int q = 0; q < 4; ++q) tables[k].q[q] = _mm512_loadu_si512(table + 64 * q);
     }
+    auto map_vector = [&](__m512i x, int v) LUMEVA_TARGET_VBMI {
+        __m512i r = x;
+        for (int k = 0; k < Tables; ++k) r = _mm512_mask_mov_epi8(r, masks[v][k], zmm_lookup(tables[k], x));
+        return r;
+    };
+    size_t i = 0;
+    for (; i + 192 <= bytes; i += 192)
+        for (int v = 0; v < 3; ++v)
+            _mm512_storeu_si512(to + i + 64 * v, map_vector(_mm512_loadu_si512(from + i + 64 * v), v));
     for (int v = 0; i < bytes; ++v, i += 64) {
         const size_t left = bytes - i;
         const __mmask64 live = left >= 64 ? ~__mmask64{0} : (__mmask64{1} << left) - 1;
-        const __m512i x = _mm512_maskz_loadu_epi8(live, from + i);
-        __m512i r = x;
-        for (int tab = 0; tab < table_count; ++tab)
-            r = _mm512_mask_mov_epi8(r, masks[v][tab], zmm_lookup(tables[tab], x));
-        _mm512_mask_storeu_epi8(to + i, live, r);
+        _mm512_mask_storeu_epi8(to + i, live, map_vector(_mm512_maskz_loadu_epi8(live, from + i), v));
     }
+}
+
+LUMEVA_TARGET_VBMI void map_pixels_vbmi(const uint8_t* from, uint8_t* to, size_t pixels, const PixelTables& t)
+{
+    const int pb = t.pixel_bytes;
+    const int mapped = pb < 3 ? pb : 3;
+    const PositionMasks& positions = position_masks();
+    bool one_table = true;
+    for (int k = 1; k < mapped; ++k) one_table &= t.table[k] == t.table[0];
+    __mmask64 masks[3][3] = {};  // [vector][table]
+    for (int v = 0; v < 3; ++v)
+        for (int k = 0; k < mapped; ++k) masks[v][one_table ? 0 : k] |= positions.of[pb][v][k];
+    const size_t bytes = pixels * static_cast<size_t>(pb);
+    if (one_table) map_bytes_vbmi<1>(from, to, bytes, t, masks);
+    else map_bytes_vbmi<3>(from, to, bytes, t, masks);
 }
 
 #endif
