@@ -9,7 +9,12 @@ JpegError* error_of(j_common_ptr cinfo) { return reinterpret_cast<JpegError*>(ci
 void reading_error_exit(j_common_ptr cinfo)
 {
     JpegError* e = error_of(cinfo);
-    e->status = e->manager.msg_code == JERR_SOF_UNSUPPORTED ? STATUS_CORRUPT : STATUS_UNKNOWN_FORMAT;
+    switch (e->manager.msg_code) {
+    case JERR_SOF_UNSUPPORTED: e->status = STATUS_CORRUPT; break;
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE: e->status = STATUS_NO_MEMORY; break;
+    default: e->status = STATUS_UNKNOWN_FORMAT; break;
+    }
     std::longjmp(e->jump, 1);
 }
 

@@ -23,8 +23,8 @@ struct JpegError {
     int ended_early;
 };
 
-// Reading: error exit jumps with STATUS_CORRUPT for an unsupported process, else
-// STATUS_UNKNOWN_FORMAT; the premature-end warning jumps with STATUS_INCOMPLETE; nothing is printed.
+// Reading: error exit jumps with STATUS_CORRUPT for an unsupported process, STATUS_NO_MEMORY when
+// libjpeg runs out of the memory it is allowed, else STATUS_UNKNOWN_FORMAT; the premature-end warning jumps with STATUS_INCOMPLETE; nothing is printed.
 jpeg_error_mgr* jpeg_reading_errors(JpegError* error);
 // Writing: any error exit jumps with STATUS_CODEC_ERROR.
 jpeg_error_mgr* jpeg_writing_errors(JpegError* error);

@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr long JPEG_MEMORY_LIMIT = 1024L * 1024 * 1024;
+
 struct DecodeOptions {
     const char* container_label;  // null for JPEG files themselves
     uint16_t orientation;
@@ -117,6 +119,9 @@ Status decode(Stream* stream, LoadContext* ctx, const DecodeOptions& o)
         return cause;
     }
     jpeg_create_decompress(&cinfo);
+    // A progressive file keeps every coefficient of the picture while it decodes: a header of a
+    // few bytes claiming a huge picture would otherwise make libjpeg clear gigabytes first.
+    cinfo.mem->max_memory_to_use = JPEG_MEMORY_LIMIT;
     jpeg_stream_source(&cinfo, &source, stream);
 
     const uint32_t flags = ctx->params.flags;

@@ -317,3 +317,19 @@ TEST_F(Jpeg, PreviewsComeFromTheExifThumbnailWithoutDecodingThePhoto)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JpegLimits, ATinyFileClaimingAHugeProgressivePictureIsRefusedAtOnce)
+{
+    library_init();
+    const std::string path = std::string(LUMEVA_SOURCE_DIR) + "/fuzz/regressions/jpeg/huge-progressive-header.jpg";
+    LoadParams params;
+    load_params_init(&params);
+    Picture p{};
+    EXPECT_EQ(load_picture(path.c_str(), &p, &params, nullptr), STATUS_NO_MEMORY);
+    EXPECT_EQ(p.data, nullptr);
+    library_exit();
+}
+
+}  // namespace
