@@ -138,7 +138,9 @@ bool interpolation_taps(Taps& taps, int old_size, int new_size)
 // How a pass's sums become stored values.
 struct Rounding {
     double max_value;
-    double bias;  // 0.5 to round, 0.0001 to truncate the own interpolation's values
+    double bias;  // 0.5 to round, 0.0001 to truncate the own interpolation's values, 0 to keep them
+
+    bool stores() const { return bias != 0; }
 
     double apply(double s) const
     {
@@ -170,7 +172,7 @@ public:
                 double* acc = line.get();
                 for (int64_t x = 0; x < n; ++x) acc[x] += w * from[x];
             }
-            if (between_.bias) for (int64_t x = 0; x < n; ++x) line[x] = between_.apply(line[x]);
+            if (between_.stores()) for (int64_t x = 0; x < n; ++x) line[x] = between_.apply(line[x]);
             across(line.get(), reinterpret_cast<T*>(picture_line(out_, j)));
         }
         return true;
@@ -195,7 +197,7 @@ public:
                 for (int64_t x = 0; x < int64_t{source_->width} * C; ++x) source_line[x] = from[x];
                 double* to = lines.get() + (made % ring) * n;
                 across_sums(source_line.get(), to);
-                if (between_.bias) for (int64_t x = 0; x < n; ++x) to[x] = between_.apply(to[x]);
+                if (between_.stores()) for (int64_t x = 0; x < n; ++x) to[x] = between_.apply(to[x]);
             }
             std::fill(sum.get(), sum.get() + n, 0.0);
             for (int64_t t = a; t < b; ++t) {
@@ -210,7 +212,9 @@ public:
     }
 
 private:
-    void across_sums(const double* from, double* to) const
+    // The weighted sums across one line, handed to `store` as (element, sum).
+    template <class Store>
+    void across_pass(const double* from, Store store) const
     {
         for (int i = 0; i < out_->width; ++i) {
             double s[C] = {};
@@ -219,20 +223,16 @@ private:
                 const double w = across_.weight[t];
                 for (int c = 0; c < C; ++c) s[c] += w * p[c];
             }
-            for (int c = 0; c < C; ++c) to[int64_t{i} * C + c] = s[c];
+            for (int c = 0; c < C; ++c) store(int64_t{i} * C + c, s[c]);
         }
+    }
+    void across_sums(const double* from, double* to) const
+    {
+        across_pass(from, [to](int64_t k, double v) { to[k] = v; });
     }
     void across(const double* from, T* to) const
     {
-        for (int i = 0; i < out_->width; ++i) {
-            double s[C] = {};
-            for (int64_t t = across_.offset[i]; t < across_.offset[i + 1]; ++t) {
-                const double* p = from + int64_t{across_.index[t]} * C;
-                const double w = across_.weight[t];
-                for (int c = 0; c < C; ++c) s[c] += w * p[c];
-            }
-            for (int c = 0; c < C; ++c) to[int64_t{i} * C + c] = static_cast<T>(last_.apply(s[c]));
-        }
+        across_pass(from, [this, to](int64_t k, double v) { to[k] = static_cast<T>(last_.apply(v)); });
     }
 
     const Picture* source_;

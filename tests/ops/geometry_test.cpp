@@ -82,25 +82,28 @@ TEST(Flip, InPlaceReplacesTheSourceAndTwiceRestoresIt)
 
 TEST(Rotate, QuarterTurnsMoveEveryPixelOfEveryType)
 {
-    for (const TypeCase& t : all_type_cases())
-        for (const auto& s : kSizes) {
-            SCOPED_TRACE(describe(t, s[0], s[1]));
-            const int w = s[0], h = s[1];
-            Owned src, cw, ccw, half;
-            make_patterned(src, t.type, w, h, t.bits);
-            ASSERT_EQ(image_rotate_90(&src.p, &cw.p, 90), STATUS_OK);
-            ASSERT_EQ(image_rotate_90(&src.p, &ccw.p, -90), STATUS_OK);
-            ASSERT_EQ(image_rotate_180(&src.p, &half.p), STATUS_OK);
-            ASSERT_EQ(cw.p.width, h);
-            ASSERT_EQ(cw.p.height, w);
-            for (int r = 0; r < w; ++r)
-                for (int c = 0; c < h; ++c) {
-                    ASSERT_EQ(pixel_at(cw.p, c, r), pixel_at(src.p, r, h - 1 - c));
-                    ASSERT_EQ(pixel_at(ccw.p, c, r), pixel_at(src.p, w - 1 - r, c));
-                }
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) ASSERT_EQ(pixel_at(half.p, x, y), pixel_at(src.p, w - 1 - x, h - 1 - y));
-        }
+    // Padding 1 leaves no spare byte after a line's last pixel, where wider reads would overrun.
+    for (int padding : {1, 4}) {
+        for (const TypeCase& t : all_type_cases())
+            for (const auto& s : kSizes) {
+                SCOPED_TRACE(describe(t, s[0], s[1]) + " padding " + std::to_string(padding));
+                const int w = s[0], h = s[1];
+                Owned src, cw, ccw, half;
+                make_patterned(src, t.type, w, h, t.bits, padding);
+                ASSERT_EQ(image_rotate_90(&src.p, &cw.p, 90), STATUS_OK);
+                ASSERT_EQ(image_rotate_90(&src.p, &ccw.p, -90), STATUS_OK);
+                ASSERT_EQ(image_rotate_180(&src.p, &half.p), STATUS_OK);
+                ASSERT_EQ(cw.p.width, h);
+                ASSERT_EQ(cw.p.height, w);
+                for (int r = 0; r < w; ++r)
+                    for (int c = 0; c < h; ++c) {
+                        ASSERT_EQ(pixel_at(cw.p, c, r), pixel_at(src.p, r, h - 1 - c));
+                        ASSERT_EQ(pixel_at(ccw.p, c, r), pixel_at(src.p, w - 1 - r, c));
+                    }
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) ASSERT_EQ(pixel_at(half.p, x, y), pixel_at(src.p, w - 1 - x, h - 1 - y));
+            }
+    }
 }
 
 TEST(Rotate, AnglesPickTheirTurn)
