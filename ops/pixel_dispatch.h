@@ -46,3 +46,18 @@ Status with_pixel_width(int bytes_per_pixel, Fn&& fn)
 // Writes the `count` pixels of `from` to `to` in reverse order (a mirrored line). The common
 // widths move several pixels per step. `to` and `from` must not overlap.
 void pixels_reverse(uint8_t* to, const uint8_t* from, int64_t count, int bytes_per_pixel);
+
+// Components of 8 or 16 bits (1, 3 or 4 of them) as compile-time types: fn(uint8_t or uint16_t
+// sample, std::integral_constant<int, components>).
+template <typename Fn>
+void with_sample_layout(int components, bool deep, Fn&& fn)
+{
+    switch (components * (deep ? 10 : 1)) {
+    case 1: fn(uint8_t{}, std::integral_constant<int, 1>{}); break;
+    case 3: fn(uint8_t{}, std::integral_constant<int, 3>{}); break;
+    case 4: fn(uint8_t{}, std::integral_constant<int, 4>{}); break;
+    case 10: fn(uint16_t{}, std::integral_constant<int, 1>{}); break;
+    case 30: fn(uint16_t{}, std::integral_constant<int, 3>{}); break;
+    default: fn(uint16_t{}, std::integral_constant<int, 4>{}); break;
+    }
+}

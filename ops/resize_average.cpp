@@ -13,6 +13,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "ops/pixel_dispatch.h"
 #include "ops/resize_internal.h"
 #include "ops/scratch.h"
 
@@ -399,14 +400,7 @@ Status image_resize_average(Picture* source, Picture* destination, int width, in
         done = narrow ? Averager<T, C, uint32_t>(lines, &out, across, down, max_value).run()
                       : Averager<T, C, uint64_t>(lines, &out, across, down, max_value).run();
     };
-    switch (components * (deep ? 10 : 1)) {
-    case 1: go(uint8_t{}, std::integral_constant<int, 1>{}); break;
-    case 3: go(uint8_t{}, std::integral_constant<int, 3>{}); break;
-    case 4: go(uint8_t{}, std::integral_constant<int, 4>{}); break;
-    case 10: go(uint16_t{}, std::integral_constant<int, 1>{}); break;
-    case 30: go(uint16_t{}, std::integral_constant<int, 3>{}); break;
-    default: go(uint16_t{}, std::integral_constant<int, 4>{}); break;
-    }
+    with_sample_layout(components, deep, go);
     if (!done) {
         picture_free(&out);
         return STATUS_NO_MEMORY;

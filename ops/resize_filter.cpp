@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ops/pixel_dispatch.h"
 #include "ops/resize_internal.h"
 #include "ops/scratch.h"
 
@@ -296,14 +297,7 @@ Status resize_resample(Picture* source, Picture* destination, int width, int hei
         auto go = [&](auto t, auto c) {
             done = run<decltype(t), decltype(c)::value>(from, &out, across, down, filtered, horizontal);
         };
-        switch (components * (deep ? 10 : 1)) {
-        case 1: go(uint8_t{}, std::integral_constant<int, 1>{}); break;
-        case 3: go(uint8_t{}, std::integral_constant<int, 3>{}); break;
-        case 4: go(uint8_t{}, std::integral_constant<int, 4>{}); break;
-        case 10: go(uint16_t{}, std::integral_constant<int, 1>{}); break;
-        case 30: go(uint16_t{}, std::integral_constant<int, 3>{}); break;
-        default: go(uint16_t{}, std::integral_constant<int, 4>{}); break;
-        }
+        with_sample_layout(components, deep, go);
         if (!done) {
             picture_free(&out);
             status = STATUS_NO_MEMORY;

@@ -2,13 +2,9 @@
 
 #include "cli/ops.h"
 #include "core/picture.h"
+#include "support/owned.h"
 
 namespace {
-
-struct Owned {
-    Picture p{};
-    ~Owned() { picture_free(&p); }
-};
 
 Status run(Picture* p, std::vector<std::string> args, std::map<std::string, std::string> options, std::string* error)
 {

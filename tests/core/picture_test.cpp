@@ -4,13 +4,9 @@
 #include <cstring>
 
 #include "core/picture.h"
+#include "support/owned.h"
 
 namespace {
-
-struct Owned {
-    Picture p{};
-    ~Owned() { picture_free(&p); }
-};
 
 TEST(PictureLayout, BilevelLinesPackEightPixelsAndRoundToPadding)
 {

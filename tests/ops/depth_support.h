@@ -7,14 +7,7 @@
 #include <vector>
 
 #include "core/picture.h"
-
-struct Owned {
-    Picture p{};
-    Owned() = default;
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { picture_free(&p); }
-};
+#include "support/owned.h"
 
 struct Rgb {
     uint8_t r, g, b;

@@ -8,14 +8,7 @@
 #include <vector>
 
 #include "core/picture.h"
-
-struct Owned {
-    Picture p{};
-    Owned() = default;
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { picture_free(&p); }
-};
+#include "support/owned.h"
 
 // Every type an operation must handle, with its bits per component.
 struct TypeCase {
