@@ -3,6 +3,8 @@
 #include <initializer_list>
 
 #include "core/format.h"
+#include "formats/bmp/bmp_codec.h"
+#include "formats/png/png_codec.h"
 
 namespace {
 
@@ -35,9 +37,9 @@ const FormatEntry builtin_formats[] = {
      {"tga", "targa", "pix", "bpx", "ivb"}},
     {P, "tiff", "TIFF Revision 6", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"tif", "tim", "tiff"}},
-    {P, "bmp", "Windows Bitmap", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "bmp", "Windows Bitmap", nullptr, nullptr, bmp_read, bmp_write, bmp_writable_types, nullptr, 0,
      {"bmp", "rle", "vga", "rl4", "rl8", "sys"}},
-    {P, "png", "Portable Network Graphics", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "png", "Portable Network Graphics", nullptr, nullptr, png_read, png_write, png_writable_types, nullptr, 0,
      {"png"}},
     {P, "iff", "Amiga IFF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"iff", "blk"}},
     {P, "gif", "CompuServe GIF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
