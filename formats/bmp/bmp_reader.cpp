@@ -159,9 +159,11 @@ Status read_dxt(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* h)
 
 // --- direct colour --------------------------------------------------------------------------
 
-Masks read_masks(Stream* s, const BmpHeader& b)
+// Sets `after_header` when the masks follow a short header rather than sit inside a long one.
+Masks read_masks(Stream* s, const BmpHeader& b, bool* after_header)
 {
     Masks m{};
+    *after_header = false;
     if (b.info_size < MASKS_IN_HEADER_BYTES && b.data_offset < MASKS_OFFSET + 12) {
         // Bit fields announced with nowhere to hold them: the usual layouts.
         if (b.bits > 16) m = {0xFF0000, 0xFF00, 0xFF, 0};
@@ -172,6 +174,7 @@ Masks read_masks(Stream* s, const BmpHeader& b)
     m.red = stream_read_u32le(s);
     m.green = stream_read_u32le(s);
     m.blue = stream_read_u32le(s);
+    *after_header = b.info_size < MASKS_IN_HEADER_BYTES;
     // Only the longer headers hold an alpha mask; shorter ones describe opaque pixels.
     if (b.info_size >= MASKS_IN_HEADER_BYTES) m.alpha = stream_read_u32le(s);
     return m;
@@ -233,8 +236,9 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
     Masks m{};
     int64_t after_headers = b.os2 ? FILE_HEADER_BYTES + OS2_INFO_BYTES : info_end(b);
     if (b.compression == BI_BITFIELDS) {
-        m = read_masks(s, b);
-        if (b.info_size < MASKS_IN_HEADER_BYTES) after_headers += 12;
+        bool after_header = false;
+        m = read_masks(s, b, &after_header);
+        if (after_header) after_headers += 12;
     } else if (b.bits == 32) {
         m.alpha = 0xFF000000;  // the fourth byte of plain 32-bit pixels
     } else if (pixel_bytes == 2) {
