@@ -14,6 +14,18 @@
 namespace {
 
 constexpr int PNG_SIDE_LIMIT = 63999;  // the loading pipeline's own limit
+// Ancillary chunks the picture has no use for, skipped unread: some hold deflated data whose
+// inflation would only cost time.
+constexpr png_byte UNUSED_CHUNKS[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0oFFs\0pCAL\0sBIT\0sCAL\0sPLT\0sRGB\0tIME";
+constexpr int UNUSED_CHUNK_COUNT = 13;
+constexpr png_byte TEXT_CHUNKS[] = "iTXt\0tEXt\0zTXt";
+constexpr int TEXT_CHUNK_COUNT = 3;
+// Bounds on what a file may make libpng hold for its ancillary chunks.
+constexpr png_alloc_size_t CHUNK_BYTES_MAX = 1 << 20;
+constexpr png_uint_32 CHUNKS_KEPT_MAX = 64;
+// libpng takes a chunk's stated length on trust and clears a buffer that long before reading
+// it; no block it needs for a real file is larger than its rows (512 KB at most) or the file.
+constexpr int64_t LIBPNG_BLOCK_SLACK = 16 << 20;
 
 // Everything the recovery point needs after a jump out of libpng lives here rather than in the
 // guarded frame's locals, whose values a longjmp does not preserve.
@@ -30,6 +42,7 @@ struct PngReader {
     int channels;       // of the rows libpng delivers
     uint8_t palette[768];
     int palette_entries;
+    int64_t block_limit;  // largest block libpng may have
     int header_read;
     int ended;  // load_end has run: later libpng errors no longer matter
     Status status;
@@ -263,10 +276,21 @@ Status read_rows(PngReader* r, int passes)
     return STATUS_OK;
 }
 
+png_voidp bounded_malloc(png_structp png, png_alloc_size_t size)
+{
+    const PngReader* r = static_cast<const PngReader*>(png_get_mem_ptr(png));
+    if (static_cast<uint64_t>(size) > static_cast<uint64_t>(r->block_limit)) return nullptr;
+    return std::malloc(size);
+}
+
+void bounded_free(png_structp, png_voidp block) { std::free(block); }
+
 // The frame libpng may jump back to: no object with a destructor lives here.
 Status read_guarded(PngReader* r)
 {
-    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_io_error, png_io_warning);
+    r->block_limit = r->stream->size + LIBPNG_BLOCK_SLACK;
+    r->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_io_error, png_io_warning, r, bounded_malloc,
+                                      bounded_free);
     if (!r->png) return STATUS_NO_MEMORY;
     r->info = png_create_info_struct(r->png);
     r->end_info = png_create_info_struct(r->png);
@@ -278,6 +302,12 @@ Status read_guarded(PngReader* r)
         return STATUS_INCOMPLETE;
     }
     png_set_user_limits(r->png, PNG_SIDE_LIMIT, PNG_SIDE_LIMIT);
+    png_set_chunk_malloc_max(r->png, CHUNK_BYTES_MAX);
+    png_set_chunk_cache_max(r->png, CHUNKS_KEPT_MAX);
+    png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, UNUSED_CHUNKS, UNUSED_CHUNK_COUNT);
+    if (!(r->ctx->params.flags & LOAD_KEEP_COMMENT))
+        png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, TEXT_CHUNKS, TEXT_CHUNK_COUNT);
     png_set_read_fn(r->png, r->stream, png_io_read);
     png_read_info(r->png, r->info);
     r->header_read = 1;
