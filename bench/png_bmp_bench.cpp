@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

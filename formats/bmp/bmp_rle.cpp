@@ -98,7 +98,11 @@ Status bmp_rle_decode(Stream* stream, const RleImage& image)
     return d.decode();
 }
 
-size_t bmp_rle8_encode_line(const uint8_t* p, int width, uint8_t* out)
+namespace {
+
+// Runs of 2 to 255 equal pixels; single pixels and pairs as runs (a pair of nibbles fits one run
+// byte in RLE4, RLE8 needs two runs of one); longer stretches as literal groups padded to 16 bits.
+size_t encode_line(const uint8_t* p, int width, bool nibbles, uint8_t* out)
 {
     size_t o = 0;
     int i = 0;
@@ -106,26 +110,36 @@ size_t bmp_rle8_encode_line(const uint8_t* p, int width, uint8_t* out)
         if (starts_run(p, i, width)) {
             const int n = run_length(p, i, width);
             out[o++] = static_cast<uint8_t>(n);
-            out[o++] = p[i];
+            out[o++] = nibbles ? static_cast<uint8_t>((p[i] & 15) << 4 | (p[i] & 15)) : p[i];
             i += n;
             continue;
         }
         const int n = literal_length(p, i, width);
         if (n <= 2) {
-            // One or two pixels (or the line's last one) are cheaper as runs of one.
-            const int take = n == 0 ? 1 : n;
-            for (int k = 0; k < take; ++k) {
-                out[o++] = 1;
-                out[o++] = p[i + k];
+            const int take = n == 0 ? 1 : n;  // 0: the line's last pixel, on its own
+            if (nibbles) {
+                out[o++] = static_cast<uint8_t>(take);
+                out[o++] = static_cast<uint8_t>((p[i] & 15) << 4 | (p[i + take - 1] & 15));
+            } else {
+                for (int k = 0; k < take; ++k) {
+                    out[o++] = 1;
+                    out[o++] = p[i + k];
+                }
             }
             i += take;
             continue;
         }
         out[o++] = 0;
         out[o++] = static_cast<uint8_t>(n);
-        std::memcpy(out + o, p + i, static_cast<size_t>(n));
-        o += static_cast<size_t>(n);
-        if (n & 1) out[o++] = 0;
+        const size_t start = o;
+        if (nibbles) {
+            for (int k = 0; k < n; k += 2)
+                out[o++] = static_cast<uint8_t>((p[i + k] & 15) << 4 | (k + 1 < n ? p[i + k + 1] & 15 : 0));
+        } else {
+            std::memcpy(out + o, p + i, static_cast<size_t>(n));
+            o += static_cast<size_t>(n);
+        }
+        if ((o - start) & 1) out[o++] = 0;
         i += n;
     }
     out[o++] = 0;
@@ -133,37 +147,8 @@ size_t bmp_rle8_encode_line(const uint8_t* p, int width, uint8_t* out)
     return o;
 }
 
-size_t bmp_rle4_encode_line(const uint8_t* p, int width, uint8_t* out)
-{
-    size_t o = 0;
-    int i = 0;
-    while (i < width) {
-        if (starts_run(p, i, width)) {
-            const int n = run_length(p, i, width);
-            out[o++] = static_cast<uint8_t>(n);
-            out[o++] = static_cast<uint8_t>((p[i] & 15) << 4 | (p[i] & 15));
-            i += n;
-            continue;
-        }
-        const int n = literal_length(p, i, width);
-        if (n <= 2) {
-            // A pair of differing pixels is one run of two alternating nibbles.
-            const int take = n == 0 ? 1 : n;
-            out[o++] = static_cast<uint8_t>(take);
-            out[o++] = static_cast<uint8_t>((p[i] & 15) << 4 | (take == 2 ? p[i + 1] & 15 : p[i] & 15));
-            i += take;
-            continue;
-        }
-        out[o++] = 0;
-        out[o++] = static_cast<uint8_t>(n);
-        for (int k = 0; k < n; k += 2) {
-            const int low = k + 1 < n ? p[i + k + 1] & 15 : 0;
-            out[o++] = static_cast<uint8_t>((p[i + k] & 15) << 4 | low);
-        }
-        if ((n + 1) / 2 & 1) out[o++] = 0;
-        i += n;
-    }
-    out[o++] = 0;
-    out[o++] = 0;
-    return o;
-}
+}  // namespace
+
+size_t bmp_rle8_encode_line(const uint8_t* p, int width, uint8_t* out) { return encode_line(p, width, false, out); }
+
+size_t bmp_rle4_encode_line(const uint8_t* p, int width, uint8_t* out) { return encode_line(p, width, true, out); }

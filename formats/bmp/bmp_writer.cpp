@@ -7,6 +7,7 @@
 
 #include "core/line_convert.h"
 #include "formats/bmp/bmp_codec.h"
+#include "formats/common/writable_types.h"
 #include "formats/bmp/bmp_rle.h"
 
 namespace {
@@ -172,8 +173,7 @@ Status write_file(Stream* out, SaveContext* ctx)
 
 void bmp_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 {
-    const uint16_t types[] = {PIXEL_ANY32, PIXEL_ANY24, PIXEL_GREY, PIXEL_COLORS, PIXEL_BINARY};
-    for (size_t i = 0; i < sizeof types / sizeof types[0]; ++i) list[i].type = types[i];
+    writable_types_set(list, {PIXEL_ANY32, PIXEL_ANY24, PIXEL_GREY, PIXEL_COLORS, PIXEL_BINARY});
 }
 
 Status bmp_write(const char* file_name, SaveContext* ctx)

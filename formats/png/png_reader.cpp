@@ -63,27 +63,23 @@ bool same_text_ignoring_case(const char* a, const char* b)
     return *a == *b;
 }
 
-// The palette's transparency table holds an alpha that is neither fully clear nor opaque.
-bool palette_has_partial_alpha(PngReader* r)
-{
-    png_bytep alpha = nullptr;
-    int count = 0;
-    png_color_16p colour = nullptr;
-    if (!png_get_tRNS(r->png, r->info, &alpha, &count, &colour) || !alpha) return false;
-    for (int i = 0; i < count; ++i)
-        if (alpha[i] != 0 && alpha[i] != 255) return true;
-    return false;
-}
+struct PaletteAlpha {
+    bool partial;    // an alpha that is neither fully clear nor opaque
+    uint16_t clear;  // the first fully clear entry, or NO_TRANSPARENT_INDEX
+};
 
-uint16_t first_clear_index(PngReader* r)
+PaletteAlpha palette_alpha(PngReader* r)
 {
+    PaletteAlpha pa{false, NO_TRANSPARENT_INDEX};
     png_bytep alpha = nullptr;
     int count = 0;
     png_color_16p colour = nullptr;
-    if (!png_get_tRNS(r->png, r->info, &alpha, &count, &colour) || !alpha) return NO_TRANSPARENT_INDEX;
-    for (int i = 0; i < count; ++i)
-        if (alpha[i] == 0) return static_cast<uint16_t>(i);
-    return NO_TRANSPARENT_INDEX;
+    if (!png_get_tRNS(r->png, r->info, &alpha, &count, &colour) || !alpha) return pa;
+    for (int i = 0; i < count; ++i) {
+        if (alpha[i] != 0 && alpha[i] != 255) pa.partial = true;
+        if (alpha[i] == 0 && pa.clear == NO_TRANSPARENT_INDEX) pa.clear = static_cast<uint16_t>(i);
+    }
+    return pa;
 }
 
 // Without expansion libpng takes the background in the file's own sample depth.
@@ -108,7 +104,7 @@ void choose_transformations(PngReader* r, bool* composited)
     *composited = false;
     switch (colour_type) {
     case PNG_COLOR_TYPE_PALETTE:
-        if (params.flatten_palette_alpha && palette_has_partial_alpha(r)) {
+        if (params.flatten_palette_alpha && palette_alpha(r).partial) {
             composite_onto_white(png, depth);
             *composited = true;
         }
@@ -204,7 +200,7 @@ void describe(PngReader* r, bool composited)
         h->y_dpi = dpi_from_metres(y);
     }
     if (png_get_color_type(png, r->info) == PNG_COLOR_TYPE_PALETTE) {
-        if (!composited) h->transparent_index = first_clear_index(r);
+        if (!composited) h->transparent_index = palette_alpha(r).clear;
         png_colorp colours = nullptr;
         int count = 0;
         if (png_get_PLTE(png, r->info, &colours, &count)) {

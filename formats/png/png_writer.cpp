@@ -8,6 +8,7 @@
 
 #include "core/pixels.h"
 #include "formats/png/png_codec.h"
+#include "formats/common/writable_types.h"
 #include "formats/png/png_io.h"
 
 namespace {
@@ -166,8 +167,7 @@ Status write_guarded(PngWriter* w)
 
 void png_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 {
-    const uint16_t types[] = {PIXEL_ANY32, PIXEL_ANY24, PIXEL_GREY, PIXEL_COLORS, PIXEL_BINARY};
-    for (size_t i = 0; i < sizeof types / sizeof types[0]; ++i) list[i].type = types[i];
+    writable_types_set(list, {PIXEL_ANY32, PIXEL_ANY24, PIXEL_GREY, PIXEL_COLORS, PIXEL_BINARY});
 }
 
 Status png_write(const char* file_name, SaveContext* ctx)
