@@ -5,6 +5,16 @@
 #include "core/load.h"
 #include "core/save.h"
 
+// The info header's compression codes this codec knows.
+enum : uint32_t {
+    BMP_PLAIN = 0,
+    BMP_RLE8 = 1,
+    BMP_RLE4 = 2,
+    BMP_BITFIELDS = 3,
+    BMP_DXT1 = 0x31545844,  // "DXT1"
+    BMP_DXT3 = 0x33545844,  // "DXT3"
+};
+
 Status bmp_read(Stream* stream, LoadContext* context);
 Status bmp_write(const char* file_name, SaveContext* context);
 void bmp_writable_types(WritableType list[FORMAT_WRITABLE_MAX]);

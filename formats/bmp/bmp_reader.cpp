@@ -17,8 +17,6 @@
 namespace {
 
 constexpr uint16_t BMP_SIGNATURE = 0x4D42;  // "BM"
-constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3;
-constexpr uint32_t BI_DXT1 = 0x31545844, BI_DXT3 = 0x33545844;
 constexpr int64_t FILE_HEADER_BYTES = 14;
 constexpr int64_t OS2_INFO_BYTES = 12;
 constexpr int64_t WINDOWS_INFO_BYTES = 40;
@@ -83,7 +81,7 @@ Status read_headers(Stream* s, BmpHeader* b)
     }
     if (stream_eof(s)) return STATUS_UNKNOWN_FORMAT;
     switch (b->compression) {
-    case BI_RGB: case BI_RLE8: case BI_RLE4: case BI_BITFIELDS: case BI_DXT1: case BI_DXT3: return STATUS_OK;
+    case BMP_PLAIN: case BMP_RLE8: case BMP_RLE4: case BMP_BITFIELDS: case BMP_DXT1: case BMP_DXT3: return STATUS_OK;
     default: return STATUS_UNKNOWN_FORMAT;
     }
 }
@@ -100,7 +98,7 @@ uint32_t dpi_from_metres(int32_t per_metre)
 void describe(const BmpHeader& b, HeaderInfo* h)
 {
     header_init(h);
-    const bool dxt = b.compression == BI_DXT1 || b.compression == BI_DXT3;
+    const bool dxt = b.compression == BMP_DXT1 || b.compression == BMP_DXT3;
     std::snprintf(h->format_label, sizeof h->format_label, "%s",
                   dxt ? "Windows Bitmap (DXT)" : b.os2 ? "OS/2 Bitmap" : "Windows Bitmap");
     h->width = static_cast<int32_t>(b.width < 0 ? -b.width : b.width);
@@ -108,7 +106,7 @@ void describe(const BmpHeader& b, HeaderInfo* h)
     h->orientation = b.height < 0 && !dxt ? 0 : PICTURE_ORIGIN_BOTTOM;
     h->x_dpi = dpi_from_metres(b.x_per_metre);
     h->y_dpi = dpi_from_metres(b.y_per_metre);
-    if (b.compression == BI_RLE8 || b.compression == BI_RLE4) h->compression = COMPRESSION_RLE;
+    if (b.compression == BMP_RLE8 || b.compression == BMP_RLE4) h->compression = COMPRESSION_RLE;
 }
 
 // Pixel data that claims to start inside the headers starts right after them instead.
@@ -122,7 +120,7 @@ int64_t data_start(const BmpHeader& b, int64_t after_headers)
 Status read_dxt(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* h)
 {
     const int width = h->width, height = h->height;
-    const int block_bytes = b.compression == BI_DXT1 ? DXT1_BLOCK_BYTES : DXT3_BLOCK_BYTES;
+    const int block_bytes = b.compression == BMP_DXT1 ? DXT1_BLOCK_BYTES : DXT3_BLOCK_BYTES;
     const int blocks_across = (width + 3) / 4;
     const size_t row_of_blocks = static_cast<size_t>(blocks_across) * block_bytes;
     h->bits_per_plane = 32;
@@ -226,7 +224,7 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
 {
     if (b.bits != 15 && b.bits != 16 && b.bits != 24 && b.bits != 32)
         return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad bits per pixel !");
-    if (b.compression != BI_RGB && b.compression != BI_BITFIELDS)
+    if (b.compression != BMP_PLAIN && b.compression != BMP_BITFIELDS)
         return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad compression !");
     const int width = h->width, height = h->height;
     const int pixel_bytes = b.bits == 24 ? 3 : b.bits == 32 ? 4 : 2;
@@ -235,7 +233,7 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
 
     Masks m{};
     int64_t after_headers = b.os2 ? FILE_HEADER_BYTES + OS2_INFO_BYTES : info_end(b);
-    if (b.compression == BI_BITFIELDS) {
+    if (b.compression == BMP_BITFIELDS) {
         bool after_header = false;
         m = read_masks(s, b, &after_header);
         if (after_header) after_headers += 12;
@@ -255,7 +253,7 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
     h->bits_per_plane = static_cast<int16_t>(pixel_bytes * 8);
     if (pixel_bytes == 3) {
         h->layout_flags = LAYOUT_REVERSED;
-    } else if (pixel_bytes == 4 && b.compression == BI_RGB) {
+    } else if (pixel_bytes == 4 && b.compression == BMP_PLAIN) {
         h->layout_flags = LAYOUT_BGRA;
         force_opaque = m.alpha == 0;
     } else if (pixel_bytes == 4 && m.red == 0xFF0000 && m.green == 0xFF00 && m.blue == 0xFF &&
@@ -302,8 +300,8 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
 {
     if (b.bits != 1 && b.bits != 2 && b.bits != 4 && b.bits != 8)
         return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad bits per pixel !");
-    if ((b.compression == BI_RLE8 && b.bits != 8) || (b.compression == BI_RLE4 && b.bits != 4) ||
-        b.compression == BI_BITFIELDS)
+    if ((b.compression == BMP_RLE8 && b.bits != 8) || (b.compression == BMP_RLE4 && b.bits != 4) ||
+        b.compression == BMP_BITFIELDS)
         return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad compression !");
     const int width = h->width, height = h->height;
 
@@ -327,7 +325,7 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
     LUM_TRY(load_begin(ctx, h));
 
     Status status = STATUS_OK;
-    if (b.compression == BI_RLE8 || b.compression == BI_RLE4) {
+    if (b.compression == BMP_RLE8 || b.compression == BMP_RLE4) {
         // Runs may carry on past a line's end into the next lines, so the whole picture is
         // decoded before its lines are handed on.
         const size_t line_bytes = static_cast<size_t>(h->bytes_per_plane_line);
@@ -336,7 +334,7 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
             load_end(ctx, PALETTE_BGR, 8, palette);
             return STATUS_NO_MEMORY;
         }
-        const RleImage target{image, h->bytes_per_plane_line, width, height, b.compression == BI_RLE4};
+        const RleImage target{image, h->bytes_per_plane_line, width, height, b.compression == BMP_RLE4};
         status = bmp_rle_decode(s, target);
         for (int y = 0; y < height; ++y) {
             std::memcpy(h->line_buffer, image + line_bytes * y, line_bytes);
@@ -373,7 +371,7 @@ Status bmp_read(Stream* s, LoadContext* ctx)
     describe(b, &h);
     if (h.width < 1 || h.width >= SIDE_LIMIT || h.height < 1 || h.height >= SIDE_LIMIT)
         return load_fail(ctx, STATUS_BAD_HEADER, BAD_SIZE);
-    if (b.compression == BI_DXT1 || b.compression == BI_DXT3) return read_dxt(s, ctx, b, &h);
+    if (b.compression == BMP_DXT1 || b.compression == BMP_DXT3) return read_dxt(s, ctx, b, &h);
     if (b.bits >= 15) return read_direct(s, ctx, b, &h);
     return read_palette_pixels(s, ctx, b, &h);
 }

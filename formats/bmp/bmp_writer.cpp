@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2;
 constexpr int64_t OS2_SIDE_LIMIT = 32767;  // the OS/2 header holds 16-bit sides
 
 struct BmpLayout {
@@ -33,7 +32,7 @@ BmpLayout layout_for(const SaveContext* ctx)
     }
     l.entries = l.bits < 24 ? 1 << l.bits : 0;
     // OS/2 headers have no compression field: their pixels are always stored plain.
-    if (bmp_save_rle(ctx->params) && !l.os2 && (l.bits == 4 || l.bits == 8)) l.compression = l.bits == 8 ? BI_RLE8 : BI_RLE4;
+    if (bmp_save_rle(ctx->params) && !l.os2 && (l.bits == 4 || l.bits == 8)) l.compression = l.bits == 8 ? BMP_RLE8 : BMP_RLE4;
     return l;
 }
 
@@ -112,15 +111,15 @@ Status write_pixels(Writer& w, SaveContext* ctx, const BmpLayout& l, const SaveH
     const size_t row_bytes = static_cast<size_t>((int64_t{l.bits} * width + 31) / 32 * 4);
     const size_t data_bytes = static_cast<size_t>((int64_t{l.bits} * width + 7) / 8);
     std::unique_ptr<uint8_t[]> encoded;
-    if (l.compression != BI_RGB) {
+    if (l.compression != BMP_PLAIN) {
         encoded.reset(new (std::nothrow) uint8_t[bmp_rle_line_capacity(width)]);
         if (!encoded) return STATUS_NO_MEMORY;
     }
     for (int y = 0; y < ctx->height; ++y) {
         LUM_TRY(save_get_lines(ctx, -1, 1));
-        if (l.compression == BI_RLE8) {
+        if (l.compression == BMP_RLE8) {
             w.bytes(encoded.get(), bmp_rle8_encode_line(h.line_buffer, width, encoded.get()));
-        } else if (l.compression == BI_RLE4) {
+        } else if (l.compression == BMP_RLE4) {
             w.bytes(encoded.get(), bmp_rle4_encode_line(h.line_buffer, width, encoded.get()));
         } else {
             // The saving pipeline's line buffer has room beyond the pixels for the padding.
@@ -129,7 +128,7 @@ Status write_pixels(Writer& w, SaveContext* ctx, const BmpLayout& l, const SaveH
         }
         if (w.failed) return STATUS_WRITE_FAILED;
     }
-    if (l.compression != BI_RGB) {
+    if (l.compression != BMP_PLAIN) {
         const uint8_t end_of_bitmap[2] = {0, 1};
         w.bytes(end_of_bitmap, 2);
     }
@@ -152,9 +151,9 @@ Status write_file(Stream* out, SaveContext* ctx)
     h.bits_per_plane = static_cast<int16_t>(l.bits);
     if (l.bits == 24) h.layout_flags = LAYOUT_REVERSED;
     if (l.bits == 32) h.layout_flags = LAYOUT_BGRA;
-    if (l.compression != BI_RGB) h.layout_flags = LAYOUT_BYTE_PER_PIXEL;  // the encoders take a byte a pixel
+    if (l.compression != BMP_PLAIN) h.layout_flags = LAYOUT_BYTE_PER_PIXEL;  // the encoders take a byte a pixel
     std::snprintf(h.label, sizeof h.label, "%s%s", l.os2 ? "OS/2 Bitmap" : "Windows Bitmap",
-                  l.compression != BI_RGB ? " (RLE)" : "");
+                  l.compression != BMP_PLAIN ? " (RLE)" : "");
     LUM_TRY(save_begin(ctx, &h));
     LUM_TRY(write_pixels(w, ctx, l, h));
     save_end(ctx);
@@ -162,7 +161,7 @@ Status write_file(Stream* out, SaveContext* ctx)
     const int64_t end = stream_tell(out);
     stream_seek(out, 2, SEEK_SET);
     w.u32(static_cast<uint32_t>(end));
-    if (l.compression != BI_RGB) {
+    if (l.compression != BMP_PLAIN) {
         stream_seek(out, 34, SEEK_SET);
         w.u32(static_cast<uint32_t>(end - data_start));
     }

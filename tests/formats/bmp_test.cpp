@@ -271,7 +271,7 @@ TEST_F(Bmp, DxtBlocks)
     BmpSpec s;
     s.width = 5;
     s.height = 5;
-    s.compression = 0x31545844;
+    s.compression = BMP_DXT1;
     s.info_size = 60;
     std::string blocks;
     for (int i = 0; i < 4; ++i) blocks += std::string(reinterpret_cast<const char*>(dxt1), 8);
