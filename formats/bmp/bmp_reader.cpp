@@ -335,8 +335,9 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
             return STATUS_NO_MEMORY;
         }
         const RleImage target{image, h->bytes_per_plane_line, width, height, b.compression == BMP_RLE4};
-        status = bmp_rle_decode(s, target);
-        for (int y = 0; y < height; ++y) {
+        int rows = 0;
+        status = bmp_rle_decode(s, target, &rows);
+        for (int y = 0; y < rows; ++y) {
             std::memcpy(h->line_buffer, image + line_bytes * y, line_bytes);
             const Status put = load_put_lines(ctx, -1, y, 1);
             if (put != STATUS_OK) {

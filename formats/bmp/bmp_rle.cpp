@@ -11,12 +11,14 @@ struct Decoder {
     Stream* in;
     int64_t x = 0;  // may run past the line: the pixel then lands on the following lines
     int64_t y = 0;
+    int64_t rows_painted = 0;
 
     void put_pixel(int value)
     {
         const int64_t at = y * t.width + x++;
         if (at >= int64_t{t.width} * t.height) return;
         const int64_t row = at / t.width, column = at % t.width;
+        if (row >= rows_painted) rows_painted = row + 1;
         uint8_t* line = t.pixels + row * t.line_bytes;
         if (!t.nibbles) line[column] = static_cast<uint8_t>(value);
         else if (column & 1) line[column >> 1] = static_cast<uint8_t>((line[column >> 1] & 0xF0) | (value & 15));
@@ -92,10 +94,12 @@ int run_length(const uint8_t* p, int i, int width)
 
 }  // namespace
 
-Status bmp_rle_decode(Stream* stream, const RleImage& image)
+Status bmp_rle_decode(Stream* stream, const RleImage& image, int* rows_painted)
 {
     Decoder d{image, stream};
-    return d.decode();
+    const Status status = d.decode();
+    *rows_painted = static_cast<int>(d.rows_painted);
+    return status;
 }
 
 namespace {

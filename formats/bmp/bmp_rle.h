@@ -20,8 +20,9 @@ struct RleImage {
 // Decodes from the stream's position until the end-of-bitmap code or the last row. As other
 // readers do, pixels running past a line's end carry on at the start of the next line; deltas
 // move right and down. Nothing is written outside the picture, and a file that ends early gives
-// STATUS_INCOMPLETE with what was decoded so far.
-Status bmp_rle_decode(Stream* stream, const RleImage& image);
+// STATUS_INCOMPLETE with what was decoded so far. `rows_painted` receives how many rows from the
+// first hold pixels: the ones after are still blank.
+Status bmp_rle_decode(Stream* stream, const RleImage& image, int* rows_painted);
 
 // Bytes one encoded line may need at most, end-of-line code included.
 inline size_t bmp_rle_line_capacity(int width) { return 2 * static_cast<size_t>(width) + 8; }
