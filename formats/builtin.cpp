@@ -3,21 +3,18 @@
 #include <initializer_list>
 
 #include "core/format.h"
+#include "formats/bmp/bmp_codec.h"
+#include "formats/common/writable_types.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/png/png_codec.h"
 
 namespace {
 
 int always_accept() { return 1; }
 
-void set_types(WritableType list[FORMAT_WRITABLE_MAX], std::initializer_list<uint16_t> types)
-{
-    int i = 0;
-    for (uint16_t t : types) list[i++].type = t;
-}
-
 void pcx_writable(WritableType list[FORMAT_WRITABLE_MAX])
 {
-    set_types(list, {PIXEL_ANY24, PIXEL_COLORS, PIXEL_GREY, PIXEL_BINARY});
+    writable_types_set(list, {PIXEL_ANY24, PIXEL_COLORS, PIXEL_GREY, PIXEL_BINARY});
 }
 
 constexpr uint32_t P = FORMAT_PROBE;
@@ -31,9 +28,9 @@ const FormatEntry builtin_formats[] = {
      {"tga", "targa", "pix", "bpx", "ivb"}},
     {P, "tiff", "TIFF Revision 6", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"tif", "tim", "tiff"}},
-    {P, "bmp", "Windows Bitmap", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "bmp", "Windows Bitmap", nullptr, nullptr, bmp_read, bmp_write, bmp_writable_types, nullptr, 0,
      {"bmp", "rle", "vga", "rl4", "rl8", "sys"}},
-    {P, "png", "Portable Network Graphics", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "png", "Portable Network Graphics", nullptr, nullptr, png_read, png_write, png_writable_types, nullptr, 0,
      {"png"}},
     {P, "iff", "Amiga IFF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"iff", "blk"}},
     {P, "gif", "CompuServe GIF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,

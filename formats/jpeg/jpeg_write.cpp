@@ -1,6 +1,7 @@
 // Writing JPEG files: the picture's lines through the saving pipeline into libjpeg.
 #include <cstring>
 
+#include "formats/common/writable_types.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_glue.h"
 
@@ -30,8 +31,7 @@ void write_markers(j_compress_ptr cinfo, const SaveContext* ctx)
 
 void jpeg_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 {
-    const uint16_t types[] = {PIXEL_ANY24, PIXEL_GREY, PIXEL_BINARY, PIXEL_CMYK};
-    for (int i = 0; i < 4; ++i) list[i].type = types[i];
+    writable_types_set(list, {PIXEL_ANY24, PIXEL_GREY, PIXEL_BINARY, PIXEL_CMYK});
 }
 
 // Only plain data lives in this frame: libjpeg's errors jump back into it.

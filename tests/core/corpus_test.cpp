@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "cli/inspect.h"
 #include "core/format.h"
@@ -19,6 +20,19 @@ int row_for(const std::string& format)
 }
 
 bool doubtful(const CorpusEntry& e) { return e.notes.find("confidence: DOUBTFUL") != std::string::npos; }
+
+// 4-bit BMP bit fields are spread over the whole range (level x 255 / 15, so 15 is white), as our
+// reading rule says; the reference decoders shift them instead (level x 16, so 15 is 240). The
+// pixels must agree once our levels are turned back into theirs.
+std::string as_shifted_nibbles(const Picture& pic)
+{
+    std::vector<uint8_t> rgba = picture_to_rgba(pic);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        if (i % 4 != 3) rgba[i] = static_cast<uint8_t>(rgba[i] / 17 * 16);
+    return sha256_hex(rgba.data(), rgba.size());
+}
+
+bool spread_nibbles(const CorpusEntry& e) { return e.path == "bmp/blauesglas_16_bitmask444.bmp"; }
 
 class Corpus : public ::testing::Test {
 protected:
@@ -59,7 +73,7 @@ TEST_F(Corpus, EveryFileLoadsAsItsFormatOrIsNotRecognised)
             EXPECT_EQ(pic.width, e.width);
             EXPECT_EQ(pic.height, e.height);
             if (status == STATUS_OK && !e.rgba_sha256.empty()) {
-                EXPECT_EQ(picture_rgba_sha256(pic), e.rgba_sha256);
+                EXPECT_EQ(spread_nibbles(e) ? as_shifted_nibbles(pic) : picture_rgba_sha256(pic), e.rgba_sha256);
             }
         }
         file_info_free_texts(&info);

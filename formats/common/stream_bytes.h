@@ -1,0 +1,25 @@
+// Reading with the remaining file length in view: sizes, counts and offsets come from files, so
+// every block read is checked against what the file still holds before memory is committed to it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/status.h"
+#include "core/stream.h"
+
+// Bytes between the stream's position and the end of the file (0 when past it).
+int64_t stream_bytes_left(Stream* stream);
+
+// Reads exactly `count` bytes; STATUS_INCOMPLETE when the file ends first.
+Status stream_read_exact(Stream* stream, void* buffer, size_t count);
+
+// Seeks to an absolute offset that must lie inside the file; STATUS_INCOMPLETE otherwise.
+Status stream_seek_inside(Stream* stream, int64_t offset);
+
+// One byte, or -1 at the end of the file.
+inline int stream_next_byte(Stream* stream)
+{
+    const int c = stream_getc(stream);
+    return c == EOF ? -1 : c;
+}
