@@ -1,5 +1,7 @@
 #include "core/line_convert.h"
 
+#include "core/cpu.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -165,11 +167,6 @@ __attribute__((target("ssse3"))) int swap_rb_ssse3(const uint8_t* in, uint8_t* o
     return x;
 }
 
-bool has_ssse3()
-{
-    static const bool yes = __builtin_cpu_supports("ssse3");
-    return yes;
-}
 #endif
 
 // R, G, B into B, G, R and back: the most common conversion of all (BMP, Targa, Windows screens).
@@ -177,7 +174,7 @@ void swap_red_blue(const uint8_t* in, uint8_t* out, int width)
 {
     int x = 0;
 #if defined(LUMEVA_HAVE_SSSE3_PATH)
-    if (has_ssse3()) x = swap_rb_ssse3(in, out, width);
+    if (cpu_has_ssse3()) x = swap_rb_ssse3(in, out, width);
 #endif
     for (; x < width; ++x) {
         out[3 * x] = in[3 * x + 2];

@@ -4,6 +4,11 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
+#include "core/cpu.h"
 
 #include "ops/bit_lines.h"
 #include "ops/geometry.h"
@@ -27,11 +32,34 @@ inline uint32_t load32(const uint8_t* p)
 
 inline void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
+#if defined(LUMEVA_X86_64)
+// Five 3-byte pixels reversed by one shuffle. The 16 bytes read start one byte before the five
+// pixels, so that no read passes the line's end; the sixteenth byte written is overwritten by the
+// next step. Returns how many pixels were done.
+__attribute__((target("ssse3"))) int64_t reverse_rgb_ssse3(uint8_t* to, const uint8_t* from, int64_t count)
+{
+    const __m128i order = _mm_setr_epi8(13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, static_cast<char>(0x80));
+    int64_t i = 0;
+    for (; i + 6 <= count; i += 5) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + (count - i - 5) * 3 - 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i * 3), _mm_shuffle_epi8(v, order));
+    }
+    return i;
+}
+#endif
+
 // Four 3-byte pixels reversed as three words. Words are read little-endian: byte k of a word is
 // bits 8k to 8k + 7. In: r0 g0 b0 r1 | g1 b1 r2 g2 | b2 r3 g3 b3; out: r3 g3 b3 r2 | g2 b2 r1 g1 | b1 r0 g0 b0.
 void reverse_rgb(uint8_t* to, const uint8_t* from, int64_t count)
 {
     int64_t i = 0;
+#if defined(LUMEVA_X86_64)
+    if (cpu_has_ssse3()) {
+        i = reverse_rgb_ssse3(to, from, count);
+        reverse_each<3>(to + i * 3, from, count - i);
+        return;
+    }
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         for (; i + 4 <= count; i += 4) {
             const uint8_t* p = from + (count - i - 4) * 3;
