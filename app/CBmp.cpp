@@ -470,19 +470,31 @@ void view_mouse_move(ViewState* view, int x, int y, ViewReaction* reaction)
     }
 }
 
+
+namespace {
+
+// Text placement ends by a click (confirmed) or by Escape (cancelled): either way the mouse is
+// released and the owner hears where the text stood.
+void end_text(ViewState* view, ViewReaction* reaction, uint8_t how)
+{
+    view->drag_state = VIEW_DRAG_NONE;
+    reaction->capture = VIEW_CAPTURE_RELEASE;
+    reaction->text_end = how;
+    reaction->repaint = true;
+    ViewEvent& e = add_event(reaction, VIEW_EVENT_TEXT_PLACED);
+    e.x = view->text_x;
+    e.y = view->text_y;
+}
+
+}  // namespace
+
 void view_button_up(ViewState* view, int x, int y, ViewReaction* reaction)
 {
     clear_reaction(reaction);
     if (view->drag_state == VIEW_DRAG_TEXT) {
         view_mouse_move(view, x, y, reaction);  // the text lands where the pointer is
         clear_reaction(reaction);
-        view->drag_state = VIEW_DRAG_NONE;
-        reaction->capture = VIEW_CAPTURE_RELEASE;
-        reaction->text_end = VIEW_TEXT_CONFIRMED;
-        reaction->repaint = true;
-        ViewEvent& e = add_event(reaction, VIEW_EVENT_TEXT_PLACED);
-        e.x = view->text_x;
-        e.y = view->text_y;
+        end_text(view, reaction, VIEW_TEXT_CONFIRMED);
         return;
     }
     int px = x, py = y;
@@ -525,13 +537,7 @@ void view_escape(ViewState* view, ViewReaction* reaction)
 {
     clear_reaction(reaction);
     if (view->drag_state != VIEW_DRAG_TEXT) return;
-    view->drag_state = VIEW_DRAG_NONE;
-    reaction->capture = VIEW_CAPTURE_RELEASE;
-    reaction->text_end = VIEW_TEXT_CANCELLED;
-    reaction->repaint = true;
-    ViewEvent& e = add_event(reaction, VIEW_EVENT_TEXT_PLACED);
-    e.x = view->text_x;
-    e.y = view->text_y;
+    end_text(view, reaction, VIEW_TEXT_CANCELLED);
 }
 
 void view_start_text(ViewState* view, int text_width, int text_height)

@@ -97,6 +97,13 @@ void print_picture_line(Status status, const char* format, const Picture& pic, c
     std::fprintf(out, "\n");
 }
 
+void report_failure(const char* file, Status status, const char* message)
+{
+    std::fprintf(out, "status=%u\n", status);
+    std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", file, status_text(status), message && message[0] ? ": " : "",
+                 message ? message : "");
+}
+
 int command_info(int argc, char** argv)
 {
     const char* file = nullptr;
@@ -142,9 +149,7 @@ int command_info(int argc, char** argv)
     FileInfo info{};
     const Status status = load_picture(file, &pic, &params, &info);
     if (status != STATUS_OK) {
-        std::fprintf(out, "status=%u\n", status);
-        std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", file, status_text(status), info.message[0] ? ": " : "",
-                     info.message);
+        report_failure(file, status, info.message);
         file_info_free_texts(&info);
         return EXIT_FAILED;
     }
@@ -194,13 +199,6 @@ Status cli_save(const Picture& pic, const char* file_name, const char* format = 
     const Status status = save_picture(file_name, &pic, &params, name.data(), name.size());
     if (final_name) *final_name = name.data();
     return status;
-}
-
-void report_failure(const char* file, Status status, const char* message)
-{
-    std::fprintf(out, "status=%u\n", status);
-    std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", file, status_text(status), message && message[0] ? ": " : "",
-                 message ? message : "");
 }
 
 int command_convert(int argc, char** argv)
@@ -404,23 +402,18 @@ int command_op(int argc, char** argv)
     Status status = load_picture(input.c_str(), &pic, &params, &info);
     file_info_free_texts(&info);
     if (status != STATUS_OK) {
-        std::fprintf(out, "status=%u\n", status);
-        std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", input.c_str(), status_text(status), info.message[0] ? ": " : "",
-                     info.message);
+        report_failure(input.c_str(), status, info.message);
         return EXIT_FAILED;
     }
     status = op->run(&pic, call);
     if (status != STATUS_OK) {
-        std::fprintf(out, "status=%u\n", status);
-        std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", op->name, status_text(status), call.error.empty() ? "" : ": ",
-                     call.error.c_str());
+        report_failure(op->name, status, call.error.c_str());
         picture_free(&pic);
         return call.error.empty() ? EXIT_FAILED : EXIT_USAGE;
     }
     if (output) status = cli_save(pic, output);
     if (status != STATUS_OK) {
-        std::fprintf(out, "status=%u\n", status);
-        std::fprintf(err, "lumeva-cli: %s: %s\n", output, status_text(status));
+        report_failure(output, status, nullptr);
         picture_free(&pic);
         return EXIT_FAILED;
     }

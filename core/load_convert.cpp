@@ -13,6 +13,7 @@
 #include "core/line_convert.h"
 #include "core/load_internal.h"
 #include "core/pixels.h"
+#include "core/progress.h"
 #include "ops/resize.h"
 
 namespace {
@@ -290,13 +291,7 @@ void report_progress(LoadContext* ctx, LoadConversion* cv, int line_index)
 {
     const LoadParams& params = ctx->params;
     ++cv->lines_done;
-    if ((params.flags & LOAD_PROGRESS_DASHES) && cv->total_lines > 0) {
-        const int stars = static_cast<int>(cv->lines_done * 60 / cv->total_lines);
-        while (cv->dashes < stars && cv->dashes < 60) {
-            std::fputc('*', stderr);
-            ++cv->dashes;
-        }
-    }
+    if (params.flags & LOAD_PROGRESS_DASHES) progress_advance(cv->lines_done, cv->total_lines, &cv->dashes);
     if (params.line_callback && params.line_callback(line_index, static_cast<int>(cv->total_lines), params.line_callback_data))
         cv->stopped = true;
     if (params.cancel_callback) {
@@ -580,7 +575,7 @@ Status load_begin(LoadContext* ctx, HeaderInfo* h)
 
     if (ctx->info) fill_file_info(ctx->info, *h, params, depth);
     if (params.flags & LOAD_VERBOSE) write_verbose_report(ctx, *h, depth);
-    if (params.flags & LOAD_PROGRESS_DASHES) std::fputs("------------------------------------------------------------\r", stderr);
+    if (params.flags & LOAD_PROGRESS_DASHES) progress_start();
 
     int xd = static_cast<int16_t>(h->x_dpi & 0xFFFF), yd = static_cast<int16_t>(h->y_dpi & 0xFFFF);
     if (xd == 0) xd = 72;

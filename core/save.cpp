@@ -11,6 +11,7 @@
 
 #include "core/format.h"
 #include "core/line_convert.h"
+#include "core/progress.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -509,7 +510,7 @@ Status save_begin(SaveContext* ctx, SaveHeader* h)
         std::fprintf(stderr, "A %s was writen : %s\n", h->label, ctx->file_name ? ctx->file_name : "");
         std::fprintf(stderr, "    Width:%d Height:%d with %ld colors\n", p->width, p->height, 1L << std::min(cv->total_bits, 24));
     }
-    if (ctx->params.flags & SAVE_PROGRESS_DASHES) std::fputs("------------------------------------------------------------\r", stderr);
+    if (ctx->params.flags & SAVE_PROGRESS_DASHES) progress_start();
 
     try {
         cv->line_buffer.assign(static_cast<size_t>(cv->lines_per_call) * static_cast<size_t>(line) + 1024, 0);
@@ -537,13 +538,7 @@ Status save_get_lines(SaveContext* ctx, int line, int count)
         }
         const int row = cv->flip_rows ? p->height - 1 - index : index;
         ++cv->lines_done;
-        if ((ctx->params.flags & SAVE_PROGRESS_DASHES) && p->height > 0) {
-            const int stars = static_cast<int>(cv->lines_done * 60 / p->height);
-            while (cv->dashes < stars && cv->dashes < 60) {
-                std::fputc('*', stderr);
-                ++cv->dashes;
-            }
-        }
+        if (ctx->params.flags & SAVE_PROGRESS_DASHES) progress_advance(cv->lines_done, p->height, &cv->dashes);
         if (ctx->params.line_callback && !(cv->flags & SAVE_LAYOUT_NO_STOP) &&
             ctx->params.line_callback(index, p->height, ctx->params.line_callback_data))
             cv->stopped = true;
