@@ -5,8 +5,13 @@
 #include "core/format.h"
 #include "formats/bmp/bmp_codec.h"
 #include "formats/common/writable_types.h"
+#include "formats/iff/iff_codec.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/pict/pict_codec.h"
 #include "formats/png/png_codec.h"
+#include "formats/pnm/pnm_codec.h"
+#include "formats/psd/psd_codec.h"
+#include "formats/x11/x11_codecs.h"
 
 namespace {
 
@@ -32,24 +37,24 @@ const FormatEntry builtin_formats[] = {
      {"bmp", "rle", "vga", "rl4", "rl8", "sys"}},
     {P, "png", "Portable Network Graphics", nullptr, nullptr, png_read, png_write, png_writable_types, nullptr, 0,
      {"png"}},
-    {P, "iff", "Amiga IFF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"iff", "blk"}},
+    {P, "iff", "Amiga IFF", nullptr, nullptr, iff_read, iff_write, iff_writable_types, nullptr, 0, {"iff", "blk"}},
     {P, "gif", "CompuServe GIF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"gif", "giff"}},
     {P, "pcx", "Zsoft Publisher's Paintbrush", nullptr, nullptr, nullptr, nullptr, pcx_writable,
      nullptr, 0, {"pcx", "pcc", "dcx"}},
-    {P, "pict", "Macintosh Quickdraw/Pict", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "pict", "Macintosh Quickdraw/Pict", nullptr, nullptr, pict_read, nullptr, nullptr, nullptr, 0,
      {"pic", "pict", "pict2", "pct"}},
-    {P, "psd", "Adobe Photoshop", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"psd"}},
-    {P, "pbm", "Portable Bitmap", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "psd", "Adobe Photoshop", nullptr, nullptr, psd_read, nullptr, nullptr, nullptr, 0, {"psd"}},
+    {P, "pbm", "Portable Bitmap", nullptr, nullptr, pnm_read, pnm_write, pbm_writable_types, nullptr, 0,
      {"pbm", "rpbm", "ppma"}},
-    {P, "pgm", "Portable Greyscale", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "pgm", "Portable Greyscale", nullptr, nullptr, pnm_read, pnm_write, pgm_writable_types, nullptr, 0,
      {"pgm", "rpgm"}},
-    {P, "ppm", "Portable Pixmap", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "ppm", "Portable Pixmap", nullptr, nullptr, pnm_read, pnm_write, ppm_writable_types, nullptr, 0,
      {"ppm", "rppm"}},
-    {P, "pnm", "Portable Image", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "pnm", "Portable Image", nullptr, nullptr, pnm_read, pnm_write, pnm_writable_types, nullptr, 0,
      {"pnm", "rpnm", "pbm", "rpbm", "pgm", "rpgm", "ppm", "rppm"}},
-    {P, "xbm", "X11 Bitmap", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"xbm", "bm"}},
-    {P, "xpm", "X11 Pixmap", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"xpm", "pm"}},
+    {P, "xbm", "X11 Bitmap", nullptr, nullptr, xbm_read, xbm_write, xbm_writable_types, nullptr, 0, {"xbm", "bm"}},
+    {P, "xpm", "X11 Pixmap", nullptr, nullptr, xpm_read, xpm_write, xpm_writable_types, nullptr, 0, {"xpm", "pm"}},
     {0, "wmf", "Windows & Aldus Metafile", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"wmf"}},
     {0, "emf", "Windows Enhanced Metafile", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
