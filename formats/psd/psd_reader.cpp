@@ -83,7 +83,8 @@ Status read_header(PsdReader& r)
 Status check_header(PsdReader& r)
 {
     const PsdHeader& h = r.h;
-    if (h.depth < 1 || (h.depth > 8 && h.depth != 16)) return load_fail(r.ctx, STATUS_BAD_HEADER, "PSD: Depth != 8/16!");
+    // Depths between 1 and 8 other than those are not written by anyone and have no line layout here.
+    if (h.depth != 1 && h.depth != 8 && h.depth != 16) return load_fail(r.ctx, STATUS_BAD_HEADER, "PSD: Depth != 8/16!");
     switch (h.mode) {
     case BITMAP: case GREY: case INDEXED: case RGB: case CMYK: case MULTICHANNEL: case DUOTONE: case LAB: break;
     default: return load_fail(r.ctx, STATUS_BAD_HEADER, "PSD: Invalid Picture Mode !");

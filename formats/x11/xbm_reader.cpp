@@ -58,17 +58,24 @@ bool read_definition(const char* line, long* width, long* height)
     return true;
 }
 
-// The array declaration: whether it holds 16-bit words, and where its values start.
-bool read_declaration(const char* line, bool* words, const char** values)
+// The array declaration: whether it holds 16-bit words. Its opening brace, after which the
+// values start, may stand on a later line.
+enum class Declaration { None, Started, Open };
+
+Declaration read_declaration(const char* line, bool started, bool* words, const char** values)
 {
     const char* brace = std::strchr(line, '{');
-    if (!brace || !std::strstr(line, "static")) return false;
-    const char* kind_short = std::strstr(line, "short");
-    const char* kind_char = std::strstr(line, "char");
-    if ((!kind_short || kind_short > brace) && (!kind_char || kind_char > brace)) return false;
-    *words = kind_short && kind_short < brace;
+    if (!started) {
+        const char* end = brace ? brace : line + std::strlen(line);
+        const char* kind_short = std::strstr(line, "short");
+        const char* kind_char = std::strstr(line, "char");
+        if (!std::strstr(line, "static") || ((!kind_short || kind_short > end) && (!kind_char || kind_char > end)))
+            return Declaration::None;
+        *words = kind_short && kind_short < end;
+    }
+    if (!brace) return Declaration::Started;
     *values = brace + 1;
-    return true;
+    return Declaration::Open;
 }
 
 int hex_digit(int c)
@@ -139,11 +146,13 @@ Status xbm_read(Stream* s, LoadContext* ctx)
     char line[LINE_MAX];
     long width = 0, height = 0;
     bool words = false, found = false;
+    Declaration declaration = Declaration::None;
     const char* values = nullptr;
     for (int got; !found && (got = read_text_line(s, line)) >= 0;) {
         if (got == 0) return STATUS_UNKNOWN_FORMAT;
         if (blank(line) || read_definition(line, &width, &height)) continue;
-        found = read_declaration(line, &words, &values);
+        declaration = read_declaration(line, declaration == Declaration::Started, &words, &values);
+        found = declaration == Declaration::Open;
     }
     if (!found || width < 1 || width >= SIDE_LIMIT || height < 1 || height >= SIDE_LIMIT) return STATUS_UNKNOWN_FORMAT;
 

@@ -86,7 +86,7 @@ TEST_F(X11, XbmRefusalsAndMissingValues)
 
 TEST_F(X11, XbmValuesWithoutPrefixAndOnOneLine)
 {
-    Picture& p = load_as("#define a_width 16\n#define a_height 2\nstatic char a_bits[] = { ff,0X0,\n 0x1 ,80 };", "xbm");
+    Picture& p = load_as("/* made by hand */\n#define a_width 16\n#define a_height 2\nstatic const unsigned char a_bits[] =\n  { ff,0X0,\n 0x1 ,80 };", "xbm");
     EXPECT_EQ(row_bytes(p, 0), (Bytes{0x00, 0xFF}));
     EXPECT_EQ(row_bytes(p, 1), (Bytes{0x7F, 0xFE}));
 }
