@@ -2,6 +2,7 @@
 // BMHD (the bitmap header), CMAP (the colour map), CAMG (the Amiga display mode: HAM, Extra
 // Half-Brite), and BODY (the rows, raw or ByteRun1).
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -99,20 +100,41 @@ void describe(const IffPicture& p, HeaderInfo* h)
     }
 }
 
-// Bit x of every plane of an interleaved row, plane 0 the least significant.
-struct PlaneRow {
-    const uint8_t* row;
-    size_t plane_bytes;
-    int planes;
+// One byte a pixel from up to 8 planes of an interleaved row, the first of them the least
+// significant bit. Eight pixels at a time: each plane byte spreads its bits over eight bytes.
+class PlaneGatherer {
+public:
+    PlaneGatherer(const uint8_t* row, size_t plane_bytes) : row_(row), plane_bytes_(plane_bytes) {}
 
-    uint32_t value(int x) const
+    // Pixels 0 .. 8 x plane_bytes - 1 into `out`, from planes first .. first + count - 1.
+    void gather(int first, int count, uint8_t* out) const
     {
-        const uint8_t* at = row + (x >> 3);
-        const int shift = 7 - (x & 7);
-        uint32_t v = 0;
-        for (int p = 0; p < planes; ++p, at += plane_bytes) v |= uint32_t{(*at >> shift) & 1u} << p;
-        return v;
+        const uint64_t* spread = spread_table();
+        for (size_t i = 0; i < plane_bytes_; ++i) {
+            uint64_t eight = 0;
+            for (int p = 0; p < count; ++p) eight |= spread[row_[plane_bytes_ * static_cast<size_t>(first + p) + i]] << p;
+            std::memcpy(out + 8 * i, &eight, 8);  // the host is little-endian: byte k is pixel k
+        }
     }
+
+private:
+    static const uint64_t* spread_table()
+    {
+        static const struct Table {
+            uint64_t v[256];
+            Table()
+            {
+                for (int b = 0; b < 256; ++b) {
+                    v[b] = 0;
+                    for (int k = 0; k < 8; ++k) v[b] |= uint64_t{(b >> (7 - k)) & 1u} << (8 * k);
+                }
+            }
+        } table;
+        return table.v;
+    }
+
+    const uint8_t* row_;
+    size_t plane_bytes_;
 };
 
 struct Held {
@@ -121,7 +143,7 @@ struct Held {
 
 // Hold-And-Modify: each pixel either takes a palette colour or changes one component of the
 // colour before it.
-void ham_line(const PlaneRow& row, int width, const IffPicture& p, Held* held, uint8_t* out)
+void ham_line(const uint8_t* values, int width, const IffPicture& p, Held* held, uint8_t* out)
 {
     const bool ham8 = p.bmhd.planes >= 7;
     const int data_bits = ham8 ? 6 : 4;
@@ -130,7 +152,7 @@ void ham_line(const PlaneRow& row, int width, const IffPicture& p, Held* held, u
     uint8_t* green = out + width;
     uint8_t* blue = out + 2 * width;
     for (int x = 0; x < width; ++x) {
-        const uint32_t v = row.value(x);
+        const uint32_t v = values[x];
         const uint32_t data = v & data_mask;
         const auto modified = [&](uint8_t old) {
             return ham8 ? static_cast<uint8_t>(data << 2 | (old & 3)) : static_cast<uint8_t>(data * 17);
@@ -147,22 +169,10 @@ void ham_line(const PlaneRow& row, int width, const IffPicture& p, Held* held, u
     }
 }
 
-void deep_line(const PlaneRow& row, int width, uint8_t* out)
+void index_line(uint8_t* values, int width, int colours)
 {
-    for (int x = 0; x < width; ++x) {
-        const uint32_t v = row.value(x);
-        out[x] = static_cast<uint8_t>(v);
-        out[width + x] = static_cast<uint8_t>(v >> 8);
-        out[2 * width + x] = static_cast<uint8_t>(v >> 16);
-    }
-}
-
-void index_line(const PlaneRow& row, int width, int colours, uint8_t* out)
-{
-    for (int x = 0; x < width; ++x) {
-        const uint32_t v = row.value(x);
-        out[x] = v < static_cast<uint32_t>(colours) ? static_cast<uint8_t>(v) : 0;
-    }
+    for (int x = 0; x < width; ++x)
+        if (values[x] >= colours) values[x] = 0;
 }
 
 Status read_body(IffReader& r)
@@ -175,18 +185,37 @@ Status read_body(IffReader& r)
     std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[row_bytes]);
     if (!row) return STATUS_NO_MEMORY;
 
+    // Gathered pixels: whole plane bytes of them, beyond the width.
+    std::unique_ptr<uint8_t[]> values(new (std::nothrow) uint8_t[8 * plane_bytes * 3]);
+    if (!values) return STATUS_NO_MEMORY;
+
     HeaderInfo h;
     describe(p, &h);
     LUM_TRY(load_begin(r.ctx, &h));
-    const PlaneRow planes{row.get(), plane_bytes, p.bmhd.planes};
+    const PlaneGatherer planes(row.get(), plane_bytes);
+    const size_t w = static_cast<size_t>(width);
     Held held{p.cmap[0], p.cmap[1], p.cmap[2]};
     for (int y = 0; y < p.bmhd.height; ++y) {
         if (p.bmhd.compression) LUM_TRY(packbits_decode_stream(r.s, row.get(), row_bytes));
         else LUM_TRY(stream_read_exact(r.s, row.get(), row_bytes));
-        if (p.chunky) std::memcpy(h.line_buffer, row.get(), static_cast<size_t>(width));
-        else if (is_ham(p)) ham_line(planes, width, p, &held, h.line_buffer);
-        else if (p.bmhd.planes == 24) deep_line(planes, width, h.line_buffer);
-        else index_line(planes, width, p.colours, h.line_buffer);
+        uint8_t* line = h.line_buffer;
+        if (p.chunky) {
+            std::memcpy(line, row.get(), w);
+        } else if (p.bmhd.planes == 24 && !is_ham(p)) {
+            // Bits 0-7 red, 8-15 green, 16-23 blue: the three lines in that order.
+            for (int c = 0; c < 3; ++c) {
+                planes.gather(8 * c, 8, values.get());
+                std::memcpy(line + w * static_cast<size_t>(c), values.get(), w);
+            }
+        } else {
+            planes.gather(0, std::min(p.bmhd.planes, 8), values.get());
+            if (is_ham(p)) {
+                ham_line(values.get(), width, p, &held, line);
+            } else {
+                index_line(values.get(), width, p.colours);
+                std::memcpy(line, values.get(), w);
+            }
+        }
         LUM_TRY(load_put_lines(r.ctx, -1, y, 1));
     }
     return load_end(r.ctx, 0, 8, is_true_colour(p) ? nullptr : p.cmap);

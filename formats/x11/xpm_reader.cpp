@@ -231,7 +231,11 @@ Status read_pixels(XpmReader& r, HeaderInfo* h)
         if (!skip_past(r.s, '"')) return STATUS_INCOMPLETE;
         uint8_t* out = h->line_buffer;
         for (int x = 0; x < h->width; ++x) {
-            if (stream_read(r.s, chars, n) != n) return STATUS_INCOMPLETE;
+            for (size_t k = 0; k < n; ++k) {
+                const int c = stream_getc(r.s);
+                if (c == EOF) return STATUS_INCOMPLETE;
+                chars[k] = static_cast<uint8_t>(c);
+            }
             const int32_t e = r.entry_for(chars);
             if (indexed) {
                 out[x] = static_cast<uint8_t>(e);
