@@ -431,13 +431,16 @@ void skip_opcode(PictReader& r, int op)
 
 bool pict_signature(const uint8_t* head, size_t size)
 {
+    constexpr size_t VERSION_AT = 10;
     auto version_at = [&](size_t at) {
         return (head[at] == 0x11 && head[at + 1] == 0x01) ||
-               (head[at] == 0x00 && head[at + 1] == 0x11 && head[at + 2] == 0x02 && head[at + 3] == 0xFF);
+               (at + 4 <= size && head[at] == 0x00 && head[at + 1] == 0x11 && head[at + 2] == 0x02 && head[at + 3] == 0xFF);
     };
-    if (size >= 14 && version_at(10)) return true;
-    if (size >= PREAMBLE + 14) return version_at(PREAMBLE + 10);
-    return true;  // the preamble may hide the rest
+    if (size < VERSION_AT + 2) return false;
+    if (version_at(VERSION_AT)) return true;
+    if (size >= PREAMBLE + VERSION_AT + 4) return version_at(PREAMBLE + VERSION_AT);
+    // A head shorter than the checks read is the whole file: too short for a preamble.
+    return size >= FORMAT_HEAD_BYTES;
 }
 
 Status pict_read(Stream* s, LoadContext* ctx)

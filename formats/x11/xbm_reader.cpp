@@ -135,6 +135,8 @@ struct ValueReader {
 
 bool xbm_signature(const uint8_t* head, size_t size)
 {
+    // The two definitions and the declaration take more than this.
+    if (size < 32) return false;
     // Text: no control characters besides white space.
     for (size_t i = 0; i < size && i < 64; ++i)
         if (head[i] < 0x20 && head[i] != '\t' && head[i] != '\n' && head[i] != '\r' && head[i] != '\f') return false;

@@ -237,7 +237,9 @@ TEST(PictSignature, NeedsAVersionOpcodeWhereOneCanBe)
     EXPECT_TRUE(pict_signature(reinterpret_cast<const uint8_t*>(without.data()), without.size()));
     const std::string neither(600, 'x');
     EXPECT_FALSE(pict_signature(reinterpret_cast<const uint8_t*>(neither.data()), neither.size()));
-    EXPECT_TRUE(pict_signature(reinterpret_cast<const uint8_t*>(neither.data()), 100));
+    EXPECT_TRUE(pict_signature(reinterpret_cast<const uint8_t*>(neither.data()), 100));  // the preamble may hide it
+    EXPECT_FALSE(pict_signature(reinterpret_cast<const uint8_t*>(neither.data()), 40));   // a whole file, without
+    EXPECT_FALSE(pict_signature(reinterpret_cast<const uint8_t*>(without.data()), 11));
 }
 
 }  // namespace

@@ -220,11 +220,12 @@ TEST(X11Colours, TableIsSortedAndKnowsBothSpellings)
 
 TEST(X11Signatures, RefuseOnlyWhatCannotBeThem)
 {
-    const std::string x = "/* XPM */", b = "#define", bin = std::string("\x89PNG\r\n\x1a\n", 8);
+    const std::string x = "/* XPM */", b = "#define a_width 8\n#define a_height 1\nstatic char a_bits[] = {0};", bin = std::string("\x89PNG\r\n\x1a\n", 8);
     EXPECT_TRUE(xpm_signature(reinterpret_cast<const uint8_t*>(x.data()), x.size()));
     EXPECT_FALSE(xpm_signature(reinterpret_cast<const uint8_t*>(b.data()), b.size()));
     EXPECT_TRUE(xbm_signature(reinterpret_cast<const uint8_t*>(b.data()), b.size()));
     EXPECT_FALSE(xbm_signature(reinterpret_cast<const uint8_t*>(bin.data()), bin.size()));
+    EXPECT_FALSE(xbm_signature(reinterpret_cast<const uint8_t*>(b.data()), 20));  // too short to hold a bitmap
 }
 
 }  // namespace
