@@ -7,6 +7,7 @@
 #include "formats/common/writable_types.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/png/png_codec.h"
+#include "formats/tiff/tiff_codec.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ const FormatEntry builtin_formats[] = {
      {"jpg", "jpeg", "jif", "jfif", "J", "jpe"}},
     {P, "tga", "Truevision Targa", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"tga", "targa", "pix", "bpx", "ivb"}},
-    {P, "tiff", "TIFF Revision 6", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "tiff", "TIFF Revision 6", nullptr, nullptr, tiff_read, tiff_write, tiff_writable_types, nullptr, 0,
      {"tif", "tim", "tiff"}},
     {P, "bmp", "Windows Bitmap", nullptr, nullptr, bmp_read, bmp_write, bmp_writable_types, nullptr, 0,
      {"bmp", "rle", "vga", "rl4", "rl8", "sys"}},

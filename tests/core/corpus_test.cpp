@@ -34,6 +34,28 @@ std::string as_shifted_nibbles(const Picture& pic)
 
 bool spread_nibbles(const CorpusEntry& e) { return e.path == "bmp/blauesglas_16_bitmask444.bmp"; }
 
+// TIFF files whose pixels are compared by size only, and why:
+// - 16-bit samples and 16-bit colour maps keep their high byte, as our reading rule says; the
+//   reference divides by 257 instead, so levels differ by one here and there.
+// - Old-style JPEG tiles without a JPEG stream of their own (tables in separate tags) are not
+//   read: only old-style files that carry a whole JPEG stream are.
+bool tiff_size_only(const CorpusEntry& e)
+{
+    static const char* const files[] = {"tiff/minisblack-1c-16b.tiff", "tiff/rgb-3c-16b.tiff", "tiff/flower-cmyk16-planar.tif",
+                                        "tiff/palette-1c-4b.tiff", "tiff/palette-1c-8b.tiff"};
+    for (const char* f : files)
+        if (e.path == f) return true;
+    return false;
+}
+bool tiff_unread(const CorpusEntry& e) { return e.path == "tiff/zackthecat.tif"; }
+
+// The reference hashes TIFF pages in their stored order; orientation 3 (bottom-up, right to left)
+// is turned upright by our loader, so the picture is hashed read back the other way round.
+uint16_t stored_origin(const CorpusEntry& e)
+{
+    return e.path == "tiff/g4_orientation_3.tif" ? PICTURE_ORIGIN_BOTTOM | PICTURE_ORIGIN_RIGHT_TO_LEFT : 0;
+}
+
 class Corpus : public ::testing::Test {
 protected:
     void SetUp() override { library_init(); }
@@ -56,7 +78,9 @@ TEST_F(Corpus, EveryFileLoadsAsItsFormatOrIsNotRecognised)
         Picture pic{};
         FileInfo info{};
         Status status = load_picture(corpus_path(e.path).c_str(), &pic, &params, &info);
-        if (!readable) {
+        if (tiff_unread(e)) {
+            EXPECT_EQ(status, STATUS_BAD_HEADER);
+        } else if (!readable) {
             EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
             EXPECT_EQ(pic.data, nullptr);
         } else if (!doubtful(e)) {
@@ -72,7 +96,8 @@ TEST_F(Corpus, EveryFileLoadsAsItsFormatOrIsNotRecognised)
             EXPECT_EQ(status, STATUS_OK) << info.message;
             EXPECT_EQ(pic.width, e.width);
             EXPECT_EQ(pic.height, e.height);
-            if (status == STATUS_OK && !e.rgba_sha256.empty()) {
+            if (status == STATUS_OK && !e.rgba_sha256.empty() && !tiff_size_only(e)) {
+                pic.origin = static_cast<uint16_t>(pic.origin ^ stored_origin(e));
                 EXPECT_EQ(spread_nibbles(e) ? as_shifted_nibbles(pic) : picture_rgba_sha256(pic), e.rgba_sha256);
             }
         }
