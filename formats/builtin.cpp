@@ -5,6 +5,7 @@
 #include "core/format.h"
 #include "formats/bmp/bmp_codec.h"
 #include "formats/common/writable_types.h"
+#include "formats/gif/gif_codec.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/png/png_codec.h"
 
@@ -33,7 +34,7 @@ const FormatEntry builtin_formats[] = {
     {P, "png", "Portable Network Graphics", nullptr, nullptr, png_read, png_write, png_writable_types, nullptr, 0,
      {"png"}},
     {P, "iff", "Amiga IFF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"iff", "blk"}},
-    {P, "gif", "CompuServe GIF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "gif", "CompuServe GIF", nullptr, nullptr, gif_read, gif_write, gif_writable_types, nullptr, 0,
      {"gif", "giff"}},
     {P, "pcx", "Zsoft Publisher's Paintbrush", nullptr, nullptr, nullptr, nullptr, pcx_writable,
      nullptr, 0, {"pcx", "pcc", "dcx"}},
