@@ -7,16 +7,13 @@
 #include "formats/common/writable_types.h"
 #include "formats/gif/gif_codec.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/pcx/pcx_codec.h"
 #include "formats/png/png_codec.h"
+#include "formats/tga/tga_codec.h"
 
 namespace {
 
 int always_accept() { return 1; }
-
-void pcx_writable(WritableType list[FORMAT_WRITABLE_MAX])
-{
-    writable_types_set(list, {PIXEL_ANY24, PIXEL_COLORS, PIXEL_GREY, PIXEL_BINARY});
-}
 
 constexpr uint32_t P = FORMAT_PROBE;
 
@@ -25,7 +22,7 @@ constexpr uint32_t P = FORMAT_PROBE;
 const FormatEntry builtin_formats[] = {
     {P, "jpeg", "JPEG / JFIF", nullptr, nullptr, jpeg_read, jpeg_write, jpeg_writable_types, nullptr, 0,
      {"jpg", "jpeg", "jif", "jfif", "J", "jpe"}},
-    {P, "tga", "Truevision Targa", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    {P, "tga", "Truevision Targa", nullptr, nullptr, tga_read, tga_write, tga_writable_types, nullptr, 0,
      {"tga", "targa", "pix", "bpx", "ivb"}},
     {P, "tiff", "TIFF Revision 6", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"tif", "tim", "tiff"}},
@@ -36,7 +33,7 @@ const FormatEntry builtin_formats[] = {
     {P, "iff", "Amiga IFF", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0, {"iff", "blk"}},
     {P, "gif", "CompuServe GIF", nullptr, nullptr, gif_read, gif_write, gif_writable_types, nullptr, 0,
      {"gif", "giff"}},
-    {P, "pcx", "Zsoft Publisher's Paintbrush", nullptr, nullptr, nullptr, nullptr, pcx_writable,
+    {P, "pcx", "Zsoft Publisher's Paintbrush", nullptr, nullptr, pcx_read, pcx_write, pcx_writable_types,
      nullptr, 0, {"pcx", "pcc", "dcx"}},
     {P, "pict", "Macintosh Quickdraw/Pict", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
      {"pic", "pict", "pict2", "pct"}},
