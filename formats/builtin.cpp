@@ -6,18 +6,17 @@
 #include "core/format.h"
 #include "formats/bmp/bmp_codec.h"
 #include "formats/common/writable_types.h"
+#include "formats/gif/gif_codec.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/pcx/pcx_codec.h"
 #include "formats/png/png_codec.h"
+#include "formats/tga/tga_codec.h"
 #include "formats/tiff/tiff_codec.h"
 
 namespace {
 
 int always_accept() { return 1; }
 
-void pcx_writable(WritableType list[FORMAT_WRITABLE_MAX])
-{
-    writable_types_set(list, {PIXEL_ANY24, PIXEL_COLORS, PIXEL_GREY, PIXEL_BINARY});
-}
 
 constexpr uint32_t P = FORMAT_PROBE;
 
@@ -27,8 +26,9 @@ const BuiltinFormat builtin_formats[] = {
     {.row = {.flags = P, .name = "jpeg", .description = "JPEG / JFIF", .reader = jpeg_read, .writer = jpeg_write,
              .writable_types = jpeg_writable_types, .extensions = {"jpg", "jpeg", "jif", "jfif", "J", "jpe"}},
      .signature = jpeg_signature},
-    {.row = {.flags = P, .name = "tga", .description = "Truevision Targa",
-             .extensions = {"tga", "targa", "pix", "bpx", "ivb"}}},
+    {.row = {.flags = P, .name = "tga", .description = "Truevision Targa", .reader = tga_read, .writer = tga_write,
+             .writable_types = tga_writable_types, .extensions = {"tga", "targa", "pix", "bpx", "ivb"}},
+     .signature = tga_signature},
     {.row = {.flags = P, .name = "tiff", .description = "TIFF Revision 6", .reader = tiff_read, .writer = tiff_write,
              .writable_types = tiff_writable_types, .extensions = {"tif", "tim", "tiff"}},
      .signature = tiff_signature},
@@ -39,9 +39,12 @@ const BuiltinFormat builtin_formats[] = {
              .writer = png_write, .writable_types = png_writable_types, .extensions = {"png"}},
      .signature = png_signature},
     {.row = {.flags = P, .name = "iff", .description = "Amiga IFF", .extensions = {"iff", "blk"}}},
-    {.row = {.flags = P, .name = "gif", .description = "CompuServe GIF", .extensions = {"gif", "giff"}}},
-    {.row = {.flags = P, .name = "pcx", .description = "Zsoft Publisher's Paintbrush", .writable_types = pcx_writable,
-             .extensions = {"pcx", "pcc", "dcx"}}},
+    {.row = {.flags = P, .name = "gif", .description = "CompuServe GIF", .reader = gif_read, .writer = gif_write,
+             .writable_types = gif_writable_types, .extensions = {"gif", "giff"}},
+     .signature = gif_signature},
+    {.row = {.flags = P, .name = "pcx", .description = "Zsoft Publisher's Paintbrush", .reader = pcx_read,
+             .writer = pcx_write, .writable_types = pcx_writable_types, .extensions = {"pcx", "pcc", "dcx"}},
+     .signature = pcx_signature},
     {.row = {.flags = P, .name = "pict", .description = "Macintosh Quickdraw/Pict",
              .extensions = {"pic", "pict", "pict2", "pct"}}},
     {.row = {.flags = P, .name = "psd", .description = "Adobe Photoshop", .extensions = {"psd"}}},

@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev nasm dpkg-dev
   wine wine64 fonts-wine xvfb x11-utils imagemagick python3
+  libgif-dev
 )
 
 missing=()

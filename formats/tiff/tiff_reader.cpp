@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/line_convert.h"
+#include "formats/common/lzw.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/tiff/tiff_codec.h"
 #include "formats/tiff/tiff_directory.h"
@@ -179,17 +180,18 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad picture's size !");
     if (!accepted_photometric(p.photometric))
         return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
+    const uint32_t c = p.compression;
     uint16_t code;
     const char* text;
     if (!compression_code(p.compression, p.t4_options, &code, &text))
         return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
+    if (c == TIFF_COMPRESSION_LZW && !lzw_enabled()) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad compression (LZW) !");
     if (p.bits == 0 || p.samples == 0 || p.bits > 64 || p.samples > SAMPLES_LIMIT)
         return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad bits per sample !");
     const bool logluv = p.photometric == PHOTOMETRIC_LOGL || p.photometric == PHOTOMETRIC_LOGLUV;
     if (logluv != (p.compression == TIFF_COMPRESSION_SGILOG))
         return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
 
-    const uint32_t c = p.compression;
     const bool planar = p.planar == 2 && p.samples > 1;
     plan->predictor = (c == TIFF_COMPRESSION_LZW || c == TIFF_COMPRESSION_DEFLATE || c == TIFF_COMPRESSION_ADOBE_DEFLATE)
                           ? static_cast<int>(p.predictor) : 1;
@@ -431,7 +433,9 @@ struct Reader {
     {
         *done = 0;
         if (index >= page.offsets.size()) return STATUS_INCOMPLETE;
-        LUM_TRY(decoder.open(stream, page.offsets[index], chunk_bytes(page, static_cast<size_t>(index), sorted_offsets, stream->size)));
+        const Status opened = decoder.open(stream, page.offsets[index], chunk_bytes(page, static_cast<size_t>(index), sorted_offsets, stream->size));
+        if (opened == STATUS_BAD_HEADER) return load_fail(ctx, STATUS_BAD_HEADER, "%s", BAD_LZW);
+        if (opened != STATUS_OK) return opened;
         const bool planar = plan.delivery == Delivery::Planar;
         // Strips of the file's own layout decode straight into the pipeline's buffer.
         const bool direct = !page.tiled && !plan.blocks && !plan.ycbcr &&
@@ -449,10 +453,7 @@ struct Reader {
             }
             uint8_t* data = direct ? h.line_buffer : unit.data();
             const Status s = decoder.next_unit(data);
-            if (s != STATUS_OK) {
-                if (s == STATUS_BAD_HEADER) return load_fail(ctx, STATUS_BAD_HEADER, "%s", BAD_LZW);
-                return s;
-            }
+            if (s != STATUS_OK) return s;
             if (direct) {
                 if (plan.predictor > 1) place_in_place(data);
             } else {
@@ -522,7 +523,7 @@ Status read_page(Stream* s, LoadContext* ctx, const char* label)
     LUM_TRY(load_begin(ctx, &h));
     Reader reader(ctx, s, page, plan, h);
     status = reader.run();
-    uint32_t kind = plan.negative ? PALETTE_NEGATIVE : 0;
+    const uint32_t kind = plan.negative ? uint32_t{PALETTE_NEGATIVE} : 0u;
     if (plan.palette) load_end(ctx, PALETTE_PLANES_16, 16, reinterpret_cast<const uint8_t*>(palette.data()));
     else load_end(ctx, kind, 8, nullptr);
     return status;
@@ -532,13 +533,12 @@ Status read_page(Stream* s, LoadContext* ctx, const char* label)
 
 bool tiff_signature(const uint8_t* head, size_t size)
 {
-    if (size >= 2 && !((head[0] == 'I' && head[1] == 'I') || (head[0] == 'M' && head[1] == 'M'))) return false;
-    if (size >= 4) {
-        const bool v42 = (head[2] == 42 && head[3] == 0) || (head[2] == 0 && head[3] == 42);
-        const bool v43 = (head[2] == 43 && head[3] == 0) || (head[2] == 0 && head[3] == 43);
-        if (!v42 && !v43) return false;
-    }
-    return true;
+    // The byte order, the version and the first directory's offset: 8 bytes at the least.
+    if (size < 8) return false;
+    if (!((head[0] == 'I' && head[1] == 'I') || (head[0] == 'M' && head[1] == 'M'))) return false;
+    const bool v42 = (head[2] == 42 && head[3] == 0) || (head[2] == 0 && head[3] == 42);
+    const bool v43 = (head[2] == 43 && head[3] == 0) || (head[2] == 0 && head[3] == 43);
+    return v42 || v43;
 }
 
 Status tiff_read_labelled(Stream* stream, LoadContext* ctx, const char* label)

@@ -165,9 +165,18 @@ Status ChunkDecoder::open(Stream* stream, uint64_t offset, uint64_t byte_count)
     if (page_->fill_order == 2) reverse_bits(data_.data(), data_.size());
     at_ = 0;
     switch (compression) {
-    case TIFF_COMPRESSION_LZW:
-        lzw_.start(data_.data(), data_.size(), TiffLzwDecoder::is_old_style(data_.data(), data_.size()));
+    case TIFF_COMPRESSION_LZW: {
+        // Every strip opens with Clear (256 in 9 bits). The first LZW flavour packed its codes
+        // least significant bit first, which puts 00 01 in front.
+        const uint8_t* d = data_.data();
+        const bool old_style = data_.size() >= 2 && d[0] == 0 && (d[1] & 1);
+        const bool clear_first = data_.size() >= 2 && d[0] == 0x80 && !(d[1] & 0x80);
+        if (!old_style && !clear_first) return STATUS_BAD_HEADER;
+        if (!lzw_) lzw_.reset(new LzwDecoder);
+        lzw_decoder_init(lzw_.get(), old_style ? LZW_GIF(8) : LZW_TIFF);
+        lzw_decoder_input(lzw_.get(), data_.data(), data_.size());
         break;
+    }
     case TIFF_COMPRESSION_DEFLATE:
     case TIFF_COMPRESSION_ADOBE_DEFLATE:
         inflateReset(&zlib_);
@@ -215,7 +224,13 @@ Status ChunkDecoder::next_unit(uint8_t* out)
         at_ += r.consumed;
         return s;
     }
-    case TIFF_COMPRESSION_LZW: return lzw_.read(out, unit_bytes_);
+    case TIFF_COMPRESSION_LZW: {
+        size_t produced = 0;
+        const LzwResult r = lzw_decode(lzw_.get(), out, unit_bytes_, &produced);
+        if (r == LZW_OUTPUT_FULL && produced == unit_bytes_) return STATUS_OK;
+        std::memset(out + produced, 0, unit_bytes_ - produced);
+        return STATUS_INCOMPLETE;
+    }
     case TIFF_COMPRESSION_DEFLATE:
     case TIFF_COMPRESSION_ADOBE_DEFLATE: {
         zlib_.next_out = out;

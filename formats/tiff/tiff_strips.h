@@ -12,7 +12,7 @@
 #include "core/status.h"
 #include "core/stream.h"
 #include "formats/tiff/tiff_ccitt.h"
-#include "formats/tiff/tiff_lzw.h"
+#include "formats/common/lzw.h"
 #include "formats/tiff/tiff_page.h"
 
 struct TiffJpeg;
@@ -41,7 +41,7 @@ private:
     size_t unit_bytes_ = 0;
     std::vector<uint8_t> data_;  // the compressed chunk
     size_t at_ = 0;              // PackBits, ThunderScan, SGILog: next byte of data_
-    TiffLzwDecoder lzw_;
+    std::unique_ptr<LzwDecoder> lzw_;
     FaxDecoder fax_;
     z_stream zlib_{};
     bool zlib_ready_ = false;

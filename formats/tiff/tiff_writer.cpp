@@ -11,12 +11,12 @@
 
 #include <zlib.h>
 
+#include "formats/common/lzw.h"
 #include "formats/common/packbits.h"
 #include "formats/common/writable_types.h"
 #include "formats/jpeg/jpeg_glue.h"
 #include "formats/tiff/tiff_ccitt.h"
 #include "formats/tiff/tiff_codec.h"
-#include "formats/tiff/tiff_lzw.h"
 #include "formats/tiff/tiff_page.h"
 
 namespace {
@@ -254,6 +254,12 @@ void write_directory(Out& o, std::vector<Entry>& entries)
 
 // --- strip coders ------------------------------------------------------------------------------
 
+bool append_bytes(void* data, const uint8_t* bytes, size_t size)
+{
+    static_cast<std::vector<uint8_t>*>(data)->insert(static_cast<std::vector<uint8_t>*>(data)->end(), bytes, bytes + size);
+    return true;
+}
+
 // Differencing from the right end, so that each byte still sees its untouched left neighbour.
 void difference(uint8_t* row, int width, int samples)
 {
@@ -318,14 +324,13 @@ Status write_strips(Out& o, SaveContext* ctx, const Layout& l, const SaveHeader&
     const size_t row_bytes = static_cast<size_t>((int64_t{width} * l.bits + 7) / 8);
     std::vector<uint8_t> coded;
     std::vector<uint8_t> rows;
-    TiffLzwEncoder* lzw = nullptr;
-    std::unique_ptr<TiffLzwEncoder> lzw_holder;
+    std::unique_ptr<LzwEncoder> lzw;
     FaxEncoder fax;
     z_stream zs{};
     bool zs_ready = false;
     if (l.compression == TIFF_COMPRESSION_LZW) {
-        lzw_holder.reset(new TiffLzwEncoder);
-        lzw = lzw_holder.get();
+        if (!lzw_enabled()) return STATUS_TYPE_UNSUPPORTED;
+        lzw.reset(new LzwEncoder);
     }
     if (l.compression == TIFF_COMPRESSION_DEFLATE) {
         if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK) return STATUS_CODEC_ERROR;
@@ -353,13 +358,13 @@ Status write_strips(Out& o, SaveContext* ctx, const Layout& l, const SaveHeader&
                 o.bytes(coded.data(), packbits_encode(h.line_buffer, row_bytes, coded.data()));
             }
         } else if (l.compression == TIFF_COMPRESSION_LZW) {
-            lzw->start(&coded);
+            lzw_encoder_init(lzw.get(), LZW_TIFF, append_bytes, &coded);
             for (uint32_t r = 0; r < n && status == STATUS_OK; ++r) {
                 status = save_get_lines(ctx, -1, 1);
                 if (l.predictor) difference(h.line_buffer, width, l.samples);
-                lzw->write(h.line_buffer, row_bytes);
+                lzw_encode(lzw.get(), h.line_buffer, row_bytes);
             }
-            lzw->finish();
+            lzw_encode_finish(lzw.get());
             o.bytes(coded.data(), coded.size());
         } else if (l.compression == TIFF_COMPRESSION_DEFLATE) {
             deflateReset(&zs);
