@@ -192,7 +192,9 @@ std::vector<Entry> build_entries(const SaveContext* ctx, const Layout& l)
     if (l.two_d) add(TAG_T4_OPTIONS, TIFF_LONG, 1, longs(1, 1));
     add(TAG_RESOLUTION_UNIT, TIFF_SHORT, 1, shorts({2}));
     add(TAG_SOFTWARE, TIFF_ASCII, 0, text(SOFTWARE));
-    add(TAG_PREDICTOR, TIFF_SHORT, 1, shorts({l.predictor ? 2u : 1u}));
+    // Readers know the predictor only with the compressions that can use it.
+    if (l.compression == TIFF_COMPRESSION_LZW || l.compression == TIFF_COMPRESSION_DEFLATE)
+        add(TAG_PREDICTOR, TIFF_SHORT, 1, shorts({l.predictor ? 2u : 1u}));
     if (l.photometric == PHOTOMETRIC_PALETTE) {
         const int n = 1 << l.bits;
         std::vector<uint8_t> map;
