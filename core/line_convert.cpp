@@ -387,6 +387,10 @@ LineUnpacker line_unpacker_for(const LineLayout& l, bool bilevel_result, SampleK
     case 8:
         *kind = SAMPLES_BYTE;
         return unpack_copy_bytes;
+    case 3: case 5: case 6: case 7:
+        // Only as whole bytes (GIF's odd table sizes): nothing packs such samples.
+        *kind = SAMPLES_BYTE;
+        return (f & LAYOUT_BYTE_PER_PIXEL) ? unpack_copy_bytes : nullptr;
     case 12:
         *kind = SAMPLES_RGB;
         return unpack_12;

@@ -6,22 +6,21 @@
 #include "core/format.h"
 #include "formats/bmp/bmp_codec.h"
 #include "formats/common/writable_types.h"
+#include "formats/gif/gif_codec.h"
 #include "formats/iff/iff_codec.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/pcx/pcx_codec.h"
 #include "formats/pict/pict_codec.h"
 #include "formats/png/png_codec.h"
 #include "formats/pnm/pnm_codec.h"
 #include "formats/psd/psd_codec.h"
+#include "formats/tga/tga_codec.h"
+#include "formats/tiff/tiff_codec.h"
 #include "formats/x11/x11_codecs.h"
 
 namespace {
 
 int always_accept() { return 1; }
-
-void pcx_writable(WritableType list[FORMAT_WRITABLE_MAX])
-{
-    writable_types_set(list, {PIXEL_ANY24, PIXEL_COLORS, PIXEL_GREY, PIXEL_BINARY});
-}
 
 constexpr uint32_t P = FORMAT_PROBE;
 
@@ -31,9 +30,12 @@ const BuiltinFormat builtin_formats[] = {
     {.row = {.flags = P, .name = "jpeg", .description = "JPEG / JFIF", .reader = jpeg_read, .writer = jpeg_write,
              .writable_types = jpeg_writable_types, .extensions = {"jpg", "jpeg", "jif", "jfif", "J", "jpe"}},
      .signature = jpeg_signature},
-    {.row = {.flags = P, .name = "tga", .description = "Truevision Targa",
-             .extensions = {"tga", "targa", "pix", "bpx", "ivb"}}},
-    {.row = {.flags = P, .name = "tiff", .description = "TIFF Revision 6", .extensions = {"tif", "tim", "tiff"}}},
+    {.row = {.flags = P, .name = "tga", .description = "Truevision Targa", .reader = tga_read, .writer = tga_write,
+             .writable_types = tga_writable_types, .extensions = {"tga", "targa", "pix", "bpx", "ivb"}},
+     .signature = tga_signature},
+    {.row = {.flags = P, .name = "tiff", .description = "TIFF Revision 6", .reader = tiff_read, .writer = tiff_write,
+             .writable_types = tiff_writable_types, .extensions = {"tif", "tim", "tiff"}},
+     .signature = tiff_signature},
     {.row = {.flags = P, .name = "bmp", .description = "Windows Bitmap", .reader = bmp_read, .writer = bmp_write,
              .writable_types = bmp_writable_types, .extensions = {"bmp", "rle", "vga", "rl4", "rl8", "sys"}},
      .signature = bmp_signature},
@@ -43,9 +45,12 @@ const BuiltinFormat builtin_formats[] = {
     {.row = {.flags = P, .name = "iff", .description = "Amiga IFF", .reader = iff_read, .writer = iff_write,
              .writable_types = iff_writable_types, .extensions = {"iff", "blk"}},
      .signature = iff_signature},
-    {.row = {.flags = P, .name = "gif", .description = "CompuServe GIF", .extensions = {"gif", "giff"}}},
-    {.row = {.flags = P, .name = "pcx", .description = "Zsoft Publisher's Paintbrush", .writable_types = pcx_writable,
-             .extensions = {"pcx", "pcc", "dcx"}}},
+    {.row = {.flags = P, .name = "gif", .description = "CompuServe GIF", .reader = gif_read, .writer = gif_write,
+             .writable_types = gif_writable_types, .extensions = {"gif", "giff"}},
+     .signature = gif_signature},
+    {.row = {.flags = P, .name = "pcx", .description = "Zsoft Publisher's Paintbrush", .reader = pcx_read,
+             .writer = pcx_write, .writable_types = pcx_writable_types, .extensions = {"pcx", "pcc", "dcx"}},
+     .signature = pcx_signature},
     {.row = {.flags = P, .name = "pict", .description = "Macintosh Quickdraw/Pict", .reader = pict_read,
              .extensions = {"pic", "pict", "pict2", "pct"}},
      .signature = pict_signature},

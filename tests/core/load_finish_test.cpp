@@ -96,10 +96,13 @@ protected:
         saved_row = format_rows()[ROW];
         saved_next_row = format_rows()[ROW + 1];
         saved_signature = format_signatures()[ROW];
+        saved_next_signature = format_signatures()[ROW + 1];
         FormatEntry& row = format_rows()[ROW];
         row.reader = scripted_reader;
         row.flags |= FORMAT_READ;
         format_signatures()[ROW] = nullptr;
+        // The next row stands in for any reader; its own signature check must not refuse first.
+        format_signatures()[ROW + 1] = nullptr;
         script = Script{};
         readers_run = 0;
         load_params_init(&params);
@@ -110,6 +113,7 @@ protected:
         format_rows()[ROW] = saved_row;
         format_rows()[ROW + 1] = saved_next_row;
         format_signatures()[ROW] = saved_signature;
+        format_signatures()[ROW + 1] = saved_next_signature;
         library_exit();
     }
     Status load(Picture* out)
@@ -138,6 +142,7 @@ protected:
     FormatEntry saved_row{};
     FormatEntry saved_next_row{};
     FormatSignature saved_signature = nullptr;
+    FormatSignature saved_next_signature = nullptr;
 };
 
 TEST_F(LoadFinish, DamagedFilesLeftUnfinishedAreFinishedWithTheirPalette)
