@@ -79,7 +79,7 @@ bool compression_code(uint32_t c, uint32_t t4_options, uint16_t* code, const cha
     case TIFF_COMPRESSION_CCITT_T4: *code = (t4_options & 1) ? COMPRESSION_CCITT_G3_2D : COMPRESSION_CCITT_G3; return true;
     case TIFF_COMPRESSION_CCITT_T6: *code = COMPRESSION_CCITT_G4; return true;
     case TIFF_COMPRESSION_LZW: *code = COMPRESSION_LZW; return true;
-    case TIFF_COMPRESSION_JPEG: *code = COMPRESSION_JPEG; return true;
+    case TIFF_COMPRESSION_JPEG: case TIFF_COMPRESSION_OJPEG: *code = COMPRESSION_JPEG; return true;
     case TIFF_COMPRESSION_ADOBE_DEFLATE: case TIFF_COMPRESSION_DEFLATE: *code = COMPRESSION_ZIP; return true;
     case TIFF_COMPRESSION_THUNDERSCAN: *code = COMPRESSION_NONE; return true;
     case TIFF_COMPRESSION_SGILOG: *code = COMPRESSION_TEXT; *text = "SGILog"; return true;
@@ -193,6 +193,7 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
 
     const bool planar = p.planar == 2 && p.samples > 1;
+    const bool jpeg = c == TIFF_COMPRESSION_JPEG || c == TIFF_COMPRESSION_OJPEG;
     plan->predictor = (c == TIFF_COMPRESSION_LZW || c == TIFF_COMPRESSION_DEFLATE || c == TIFF_COMPRESSION_ADOBE_DEFLATE)
                           ? static_cast<int>(p.predictor) : 1;
 
@@ -204,7 +205,7 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
     s.floating = p.sample_format == 3;
     if (fax(c)) {
         s = SampleFormat{1, 1, false, false};
-    } else if (c == TIFF_COMPRESSION_JPEG) {
+    } else if (jpeg) {
         s = SampleFormat{8, planar ? 1 : tiff_jpeg_components(p), false, false};
     } else if (c == TIFF_COMPRESSION_SGILOG) {
         s = SampleFormat{8, p.photometric == PHOTOMETRIC_LOGLUV ? 3 : 1, false, false};
@@ -216,11 +217,11 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
     int channels = 1;
     switch (p.photometric) {
     case PHOTOMETRIC_RGB:
-        if (p.samples < 3 && c != TIFF_COMPRESSION_JPEG) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
+        if (p.samples < 3 && !jpeg) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
         channels = p.samples == 4 || (p.samples > 4 && !p.extra_samples.empty() && (p.extra_samples[0] == 1 || p.extra_samples[0] == 2)) ? 4 : 3;
         break;
     case PHOTOMETRIC_SEPARATED:
-        if (p.samples >= 4 || (c == TIFF_COMPRESSION_JPEG && s.samples == 4)) {
+        if (p.samples >= 4 || (jpeg && s.samples == 4)) {
             channels = 4;
             h->layout_flags |= HEADER_CMYK;
         } else if (p.samples == 1) {
@@ -230,9 +231,9 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         }
         break;
     case PHOTOMETRIC_YCBCR:
-        if (p.samples < 3 && c != TIFF_COMPRESSION_JPEG) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
+        if (p.samples < 3 && !jpeg) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
         channels = 3;
-        if (c != TIFF_COMPRESSION_JPEG) {
+        if (!jpeg) {
             if (planar || p.bits != 8)
                 return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad YCbCr layout !");
             plan->ycbcr = true;
@@ -398,7 +399,7 @@ struct Reader {
         for (uint64_t o : page.offsets) sorted_offsets.push_back(o);
         std::sort(sorted_offsets.begin(), sorted_offsets.end());
         if (plan.ycbcr) ycc.init(page.ycbcr_coefficients, page.reference_black_white);
-        LUM_TRY(decoder.begin_page(page, static_cast<int>(plan.chunk_width), plan.unit_bytes));
+        LUM_TRY(decoder.begin_page(page, static_cast<int>(plan.chunk_width), static_cast<int>(plan.chunk_height), plan.unit_bytes));
         unit.assign(plan.unit_bytes + 16, 0);
 
         const uint64_t per_plane = plan.across * plan.down;
@@ -475,6 +476,8 @@ struct Reader {
     }
 };
 
+Status read_chunks(Stream* s, LoadContext* ctx, const TiffFile& file, const TiffDirectory& directory, const TiffPage& page, HeaderInfo& h);
+
 Status read_page(Stream* s, LoadContext* ctx, const char* label)
 {
     TiffFile file;
@@ -498,13 +501,24 @@ Status read_page(Stream* s, LoadContext* ctx, const char* label)
 
     if (page.compression == TIFF_COMPRESSION_OJPEG) {
         // Old-style JPEG pages that carry a whole JPEG stream are read as one.
-        if (!page.has_jpeg_interchange) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
+        if (!page.has_jpeg_interchange) {
+            // Without a stream of its own the page's chunks are scan data for the tables in its tags.
+            if (page.old_jpeg_q.empty() || page.old_jpeg_dc.empty() || page.old_jpeg_ac.empty())
+                return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
+            return read_chunks(s, ctx, file, directory, page, h);
+        }
         keep_texts(file, directory, page, ctx);
         LUM_TRY(stream_seek(s, static_cast<int64_t>(page.jpeg_interchange), SEEK_SET) == 0 ? STATUS_OK : STATUS_INCOMPLETE);
         return jpeg_read_embedded(s, ctx, "TIFF (jpeg)", orientation_of(page.orientation));
     }
 
+    return read_chunks(s, ctx, file, directory, page, h);
+}
+
+Status read_chunks(Stream* s, LoadContext* ctx, const TiffFile& file, const TiffDirectory& directory, const TiffPage& page, HeaderInfo& h)
+{
     ReadPlan plan;
+    Status status = STATUS_OK;
     LUM_TRY(plan_page(ctx, file, page, &plan, &h));
     if (page.offsets.empty()) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : No strip offsets !");
     keep_texts(file, directory, page, ctx);
