@@ -172,6 +172,70 @@ void keep_resources(const TiffFile& f, const TiffDirectory& d, LoadContext* ctx)
     }
 }
 
+// The page's Exif directory as the block a JPEG file would carry: "Exif", two zero bytes, then a
+// small TIFF of the file's byte order whose first directory points at a copy of it.
+void keep_exif(const TiffFile& f, const TiffDirectory& d, LoadContext* ctx)
+{
+    const TiffEntry* pointer = d.find(TAG_EXIF_IFD);
+    if (!(ctx->params.flags & LOAD_KEEP_CHUNKS) || !pointer) return;
+    TiffDirectory exif;
+    if (tiff_read_directory(f, tiff_entry_number(f, pointer, 0), &exif) != STATUS_OK || f.big_tiff) return;
+    std::vector<std::pair<TiffEntry, std::vector<uint8_t>>> kept;
+    for (const TiffEntry& e : exif.entries) {
+        std::vector<uint8_t> value;
+        // Pointers to further directories would point nowhere in the copy.
+        if (e.tag == 40965 || e.type == TIFF_IFD || !tiff_entry_bytes(f, e, &value, 1 << 16)) continue;
+        if (value.size() != e.count * static_cast<uint64_t>(tiff_type_size(e.type))) continue;
+        kept.emplace_back(e, std::move(value));
+    }
+    if (kept.empty()) return;
+    std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
+    const size_t base = b.size();
+    auto u16 = [&](uint32_t v) {
+        if (f.big_endian) b.insert(b.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+        else b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    };
+    auto u32 = [&](uint32_t v) {
+        if (f.big_endian) {
+            u16(v >> 16);
+            u16(v & 0xFFFF);
+        } else {
+            u16(v & 0xFFFF);
+            u16(v >> 16);
+        }
+    };
+    b.insert(b.end(), f.big_endian ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
+    u16(42);
+    u32(8);
+    u16(1);  // the first directory: the Exif pointer alone
+    u16(TAG_EXIF_IFD);
+    u16(TIFF_LONG);
+    u32(1);
+    u32(26);
+    u32(0);
+    uint32_t values_at = static_cast<uint32_t>(26 + 2 + 12 * kept.size() + 4);
+    u16(static_cast<uint32_t>(kept.size()));
+    std::vector<uint8_t> values;
+    for (const auto& [e, value] : kept) {
+        u16(e.tag);
+        u16(e.type);
+        u32(static_cast<uint32_t>(e.count));
+        if (value.size() <= 4) {
+            std::vector<uint8_t> field = value;
+            field.resize(4, 0);
+            b.insert(b.end(), field.begin(), field.end());
+        } else {
+            u32(values_at + static_cast<uint32_t>(values.size()));
+            values.insert(values.end(), value.begin(), value.end());
+            if (values.size() & 1) values.push_back(0);
+        }
+    }
+    u32(0);
+    b.insert(b.end(), values.begin(), values.end());
+    if (b.size() - base > 65000) return;  // too large for the JPEG marker it is meant for
+    load_add_chunk(ctx, CHUNK_EXIF, b.data(), static_cast<uint32_t>(b.size()));
+}
+
 // --- the plan ----------------------------------------------------------------------------------
 
 Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, ReadPlan* plan, HeaderInfo* h)
@@ -523,6 +587,7 @@ Status read_chunks(Stream* s, LoadContext* ctx, const TiffFile& file, const Tiff
     if (page.offsets.empty()) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : No strip offsets !");
     keep_texts(file, directory, page, ctx);
     keep_resources(file, directory, ctx);
+    keep_exif(file, directory, ctx);
 
     // The colour map, as the pipeline's table of 16-bit values: 2^bits reds, greens and blues.
     std::vector<uint16_t> palette;

@@ -244,6 +244,46 @@ TEST_F(Tiff, TagsThatShapeThePicture)
     EXPECT_EQ(row_bytes(load_ok(TiffBytes().build({planar})), 0), (Bytes{0x10, 0x20, 0x30, 0x11, 0x21, 0x31}));
 }
 
+TEST_F(Tiff, TextsResourcesAndExifAreKept)
+{
+    PageSpec page = plain_page(2, 1, 8, 1, 1, "ab");
+    page.blobs[270] = std::string("A description\0", 14);
+    page.blobs[33723] = std::string("\x1C\x02\x05\x00\x03" "Cat", 8);
+    page.set(34665, 4, {0});
+    const size_t exif_at = (TiffBytes().build({page}).size() + 1) & ~size_t{1};
+    page.set(34665, 4, {static_cast<uint32_t>(exif_at)});
+    std::string file = TiffBytes().build({page});
+    file.resize(exif_at, '\0');
+    // An Exif directory of two entries: DateTimeOriginal and ExposureTime (1/250).
+    const uint32_t values = static_cast<uint32_t>(exif_at + 2 + 2 * 12 + 4);
+    TiffBytes b;
+    b.u16(file, 2);
+    b.u16(file, 0x829A), b.u16(file, 5), b.u32(file, 1), b.u32(file, values);
+    b.u16(file, 0x9003), b.u16(file, 2), b.u32(file, 20), b.u32(file, values + 8);
+    b.u32(file, 0);
+    b.u32(file, 1), b.u32(file, 250);
+    file += std::string("2024:01:02 03:04:05\0", 20);
+
+    LoadParams lp = params("tiff", LOAD_KEEP_CHUNKS | LOAD_KEEP_COMMENT);
+    Picture pic{};
+    ASSERT_EQ(load_bytes(file, ".tif", &pic, lp), STATUS_OK);
+    keep(pic);
+    ASSERT_NE(pic.comment, nullptr);
+    EXPECT_STREQ(pic.comment, "A description");
+    const PictureChunk* exif = nullptr;
+    const PictureChunk* iptc = nullptr;
+    for (const PictureChunk* c = pic.chunks; c; c = c->next) (c->kind == CHUNK_EXIF ? exif : iptc) = c;
+    ASSERT_NE(iptc, nullptr);
+    const std::string resource(reinterpret_cast<const char*>(iptc->bytes), iptc->size);
+    EXPECT_EQ(resource, std::string("Photoshop 3.0\0" "8BIM\x04\x04\0\0\0\0\0\x08" "\x1C\x02\x05\x00\x03" "Cat", 34));
+    ASSERT_NE(exif, nullptr);
+    const std::string block(reinterpret_cast<const char*>(exif->bytes), exif->size);
+    ASSERT_EQ(block.substr(0, 14), std::string("Exif\0\0II\x2A\0\x08\0\0\0", 14));
+    EXPECT_NE(block.find("2024:01:02 03:04:05"), std::string::npos);
+    // The Exif directory sits where the first one points, with both entries.
+    EXPECT_EQ(static_cast<uint8_t>(block[6 + 26]), 2);
+}
+
 TEST_F(Tiff, TilesAreReadAsTiles)
 {
     // 20 x 18 RGB in 16 x 16 tiles: four tiles, three of them cut by the picture's edges.
