@@ -83,11 +83,13 @@ Status sgilog_planes(const uint8_t* data, size_t size, size_t* at, int width, in
     return STATUS_OK;
 }
 
+constexpr double kLn2 = 0.69314718055994530942;
+
 double log_luminance(uint32_t p16)
 {
     const int le = static_cast<int>(p16 & 0x7FFF);
     if (le == 0) return 0.0;
-    const double y = std::exp(M_LN2 / 256.0 * (le + 0.5) - M_LN2 * 64.0);
+    const double y = std::exp(kLn2 / 256.0 * (le + 0.5) - kLn2 * 64.0);
     return (p16 & 0x8000) ? -y : y;
 }
 
