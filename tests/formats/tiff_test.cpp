@@ -553,7 +553,7 @@ TEST_F(TiffWriting, EveryCompressionForEveryPixelType)
             Picture& p = sample(k);
             TempFile f(".tif");
             ASSERT_EQ(save_as(p, option, f.path()), STATUS_OK);
-            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? LOAD_KEEP_CMYK : 0);
+            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? uint32_t{LOAD_KEEP_CMYK} : 0u);
             if (k.type == PIXEL_RGBA) lp.flags |= LOAD_WANT_ALPHA;
             Picture back{};
             ASSERT_EQ(load(f.path(), &back, lp), STATUS_OK);
@@ -600,7 +600,7 @@ TEST_F(TiffWriting, OtherReadersAcceptOurFiles)
             ASSERT_EQ(std::system(command.c_str()), 0) << read_file(errors.path());
             EXPECT_EQ(read_file(errors.path()), "");
             if (option == TIFF_SAVE_G3_OR_JPEG && k.type != PIXEL_BINARY) continue;  // lossy
-            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? LOAD_KEEP_CMYK : 0);
+            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? uint32_t{LOAD_KEEP_CMYK} : 0u);
             if (k.type == PIXEL_RGBA) lp.flags |= LOAD_WANT_ALPHA;
             Picture back{};
             ASSERT_EQ(load(copy.path(), &back, lp), STATUS_OK);
