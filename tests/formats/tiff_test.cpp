@@ -410,7 +410,9 @@ TEST_F(Tiff, FaxCodingsRoundTripAndFillOrder)
                 const Bytes top = row_bytes(p, 0);
                 for (int x = 0; x < width; ++x)
                     ASSERT_EQ(bit_get(top.data(), x), !((rows[0][static_cast<size_t>(x / 8)] >> (7 - x % 8)) & 1)) << x;
-                if (first) EXPECT_EQ(row_bytes(p, 11), row_bytes(*first, 11));
+                if (first) {
+                    EXPECT_EQ(row_bytes(p, 11), row_bytes(*first, 11));
+                }
                 first = &p;
             }
         }
