@@ -106,13 +106,6 @@ Status write_file(Stream* out, SaveContext* ctx)
     o->byte(root_bits);
     if (o->failed) return STATUS_WRITE_FAILED;
 
-    // Grey pictures with fewer levels than 256 are written as indices into their table of levels.
-    uint8_t grey_index[256];
-    if (ctx->type == PIXEL_GREY && save_grey_levels(ctx) < 256) {
-        const int top = save_grey_levels(ctx) - 1;
-        for (int v = 0; v < 256; ++v) grey_index[v] = static_cast<uint8_t>((v * top + 127) / 255);
-        ctx->remap = grey_index;
-    }
     SaveHeader h;
     save_header_init(&h);
     h.planes = 1;
@@ -126,7 +119,6 @@ Status write_file(Stream* out, SaveContext* ctx)
         if (!lzw_encode(coder.get(), h.line_buffer, static_cast<size_t>(ctx->width))) return STATUS_WRITE_FAILED;
     }
     save_end(ctx);
-    ctx->remap = nullptr;
     if (!lzw_encode_finish(coder.get())) return STATUS_WRITE_FAILED;
     o->flush_block();
     o->byte(0);
@@ -147,7 +139,6 @@ Status gif_write(const char* file_name, SaveContext* ctx)
     Stream* out = stream_open(file_name, STREAM_WRITE);
     if (!out) return STATUS_CREATE_FAILED;
     Status status = write_file(out, ctx);
-    ctx->remap = nullptr;
     save_end(ctx);
     if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;
     stream_close(out);

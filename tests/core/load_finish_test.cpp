@@ -252,6 +252,7 @@ TEST_F(LoadFinish, APaletteOfADeclinedReaderDoesNotReachTheNextOne)
     FormatEntry& next = format_rows()[ROW + 1];
     next.reader = grey_reader;
     next.flags |= FORMAT_READ | FORMAT_PROBE;
+    format_signatures()[ROW + 1] = nullptr;  // the stand-in reads what the real row's check refuses
     script.palette = colour_palette().data();
     script.answer = STATUS_UNKNOWN_FORMAT;
     for (bool refuse : {true, false}) {
