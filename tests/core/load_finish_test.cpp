@@ -101,8 +101,6 @@ protected:
         row.reader = scripted_reader;
         row.flags |= FORMAT_READ;
         format_signatures()[ROW] = nullptr;
-        // The next row stands in for any reader; its own signature check must not refuse first.
-        format_signatures()[ROW + 1] = nullptr;
         script = Script{};
         readers_run = 0;
         load_params_init(&params);
