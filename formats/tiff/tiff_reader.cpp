@@ -282,7 +282,10 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
     switch (p.photometric) {
     case PHOTOMETRIC_RGB:
         if (p.samples < 3 && !jpeg) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
-        channels = p.samples == 4 || (p.samples > 4 && !p.extra_samples.empty() && (p.extra_samples[0] == 1 || p.extra_samples[0] == 2)) ? 4 : 3;
+        // Four samples are RGBA; beyond that an alpha is kept only when one is marked associated.
+        channels = p.samples == 4 ? 4 : 3;
+        if (p.samples > 4)
+            channels = p.extra_samples.empty() || std::find(p.extra_samples.begin(), p.extra_samples.end(), 1u) != p.extra_samples.end() ? 4 : 3;
         break;
     case PHOTOMETRIC_SEPARATED:
         if (p.samples >= 4 || (jpeg && s.samples == 4)) {
