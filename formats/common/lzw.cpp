@@ -49,6 +49,8 @@ bool lzw_decoder_init(LzwDecoder* d, const LzwParams& params)
     d->ended = d->broken = false;
     const int clear = 1 << params.root_bits;
     std::memset(d->length, 0, sizeof d->length);
+    std::memset(d->stamp, 0, sizeof d->stamp);
+    d->call = 0;
     for (int i = 0; i < clear && i < 256; ++i) {
         d->prefix[i] = 0;
         d->suffix[i] = d->first[i] = static_cast<uint8_t>(i);
@@ -97,6 +99,10 @@ LzwResult lzw_decode(LzwDecoder* d, uint8_t* out, size_t size, size_t* produced)
     uint16_t* const length = d->length;
     uint8_t* const suffix = d->suffix;
     uint8_t* const first = d->first;
+    uint32_t* const position = d->position;
+    uint32_t* const stamp = d->stamp;
+    const uint32_t call = ++d->call;
+    int64_t previous_at = -1;  // where the previous code's string starts in this call's output
     LzwResult result;
 
     for (;;) {
@@ -148,22 +154,46 @@ LzwResult lzw_decode(LzwDecoder* d, uint8_t* out, size_t size, size_t* produced)
             result = LZW_BAD_CODE;
             break;
         }
+        const bool repeat = code == next;
         if (previous >= 0 && next < LZW_TABLE_SIZE) {
             prefix[next] = static_cast<uint16_t>(previous);
             suffix[next] = code < next ? first[code] : first[previous];
             first[next] = first[previous];
             length[next] = static_cast<uint16_t>(length[previous] + 1);
+            // The new string is the previous one and the first byte after it: it sits where the
+            // previous string was written, once this code's string follows it.
+            stamp[next] = previous_at >= 0 ? call : 0;
+            position[next] = static_cast<uint32_t>(previous_at);
             ++next;
             if (next >= grow_at && width < LZW_MAX_BITS) grow_at = decoder_grow_at(++width, early);
         }
         previous = code;
 
         const int len = length[code];
+        const size_t room = size - done;
         if (len == 1) {
+            previous_at = static_cast<int64_t>(done);
             out[done++] = suffix[code];
             continue;
         }
-        const size_t room = size - done;
+        if (stamp[code] == call && static_cast<size_t>(len) <= room) {
+            const uint32_t from = position[code];
+            uint8_t* to = out + done;
+            const uint8_t* source = out + from;
+            if (len <= 16 && room >= 16) {
+                // Most strings are a few bytes: one 16-byte move (a single load and store) beats a
+                // call; the bytes past the string are overwritten by what follows.
+                std::memmove(to, source, 16);
+            } else {
+                std::memmove(to, source, static_cast<size_t>(len) - (repeat ? 1 : 0));
+            }
+            // A repeated string ends with its own first byte.
+            if (repeat) to[len - 1] = source[0];
+            position[code] = static_cast<uint32_t>(done);
+            previous_at = static_cast<int64_t>(done);
+            done += static_cast<size_t>(len);
+            continue;
+        }
         uint8_t* at = static_cast<size_t>(len) <= room ? out + done : d->pending;
         int c = code;
         for (int i = len - 1; i > 0; --i) {
@@ -172,8 +202,12 @@ LzwResult lzw_decode(LzwDecoder* d, uint8_t* out, size_t size, size_t* produced)
         }
         at[0] = suffix[c];
         if (static_cast<size_t>(len) <= room) {
+            stamp[code] = call;
+            position[code] = static_cast<uint32_t>(done);
+            previous_at = static_cast<int64_t>(done);
             done += static_cast<size_t>(len);
         } else {
+            previous_at = -1;
             std::memcpy(out + done, d->pending, room);
             d->pending_at = static_cast<int>(room);
             d->pending_end = len;

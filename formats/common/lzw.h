@@ -58,6 +58,11 @@ struct LzwDecoder {
     uint8_t suffix[LZW_TABLE_SIZE];
     uint8_t first[LZW_TABLE_SIZE];
     uint8_t pending[LZW_TABLE_SIZE];
+    // Where each code's string last landed in the output of the current call, valid when its
+    // stamp is the call's: such strings are copied whole instead of walked back byte by byte.
+    uint32_t call;
+    uint32_t position[LZW_TABLE_SIZE];
+    uint32_t stamp[LZW_TABLE_SIZE];
 };
 
 // False when the parameters are out of range.

@@ -12,7 +12,7 @@
 Status gif_read(Stream* stream, LoadContext* context);
 Status gif_write(const char* file_name, SaveContext* context);
 void gif_writable_types(WritableType list[FORMAT_WRITABLE_MAX]);
-// The first bytes of a file: false only when it cannot be a GIF file.
+// The first bytes of a file (at least the 6 of the signature): false when it cannot be a GIF file.
 bool gif_signature(const uint8_t* head, size_t size);
 
 // The writer's two options live in words of SaveParams kept for writers: interlacing in the same

@@ -212,11 +212,7 @@ Status read_image(GifLoad& g)
 
 bool gif_signature(const uint8_t* head, size_t size)
 {
-    static const char sig[] = "GIF8";
-    for (size_t i = 0; i < 4 && i < size; ++i)
-        if (head[i] != static_cast<uint8_t>(sig[i])) return false;
-    if (size > 4 && head[4] != '7' && head[4] != '9') return false;
-    return size <= 5 || head[5] == 'a';
+    return size >= 6 && (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0);
 }
 
 Status gif_read(Stream* s, LoadContext* ctx)

@@ -33,8 +33,6 @@ struct PcxHeader {
     int bytes_per_line;
 };
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
 Status read_header(Stream* s, LoadContext* ctx, PcxHeader* h)
 {
     uint8_t b[128];
@@ -42,13 +40,13 @@ Status read_header(Stream* s, LoadContext* ctx, PcxHeader* h)
     h->version = b[1];
     h->rle = b[2] != 0;
     h->bits = b[3];
-    h->width = le16(b + 8) - le16(b + 4) + 1;
-    h->height = le16(b + 10) - le16(b + 6) + 1;
-    h->x_dpi = le16(b + 12);
-    h->y_dpi = le16(b + 14);
+    h->width = le16_at(b + 8) - le16_at(b + 4) + 1;
+    h->height = le16_at(b + 10) - le16_at(b + 6) + 1;
+    h->x_dpi = le16_at(b + 12);
+    h->y_dpi = le16_at(b + 14);
     std::memcpy(h->palette, b + 16, 48);
     h->planes = b[65];
-    h->bytes_per_line = le16(b + 66);
+    h->bytes_per_line = le16_at(b + 66);
     if (h->width < 2 || h->height < 2 || h->planes == 0 || h->planes > 8 || h->bits == 0 || h->bits >= 32)
         return load_fail(ctx, STATUS_UNKNOWN_FORMAT, BAD_SIZE);
     // A line shorter than its pixels would leave them to whatever the buffer held.
@@ -150,10 +148,9 @@ Status seek_dcx_page(Stream* s, LoadContext* ctx)
 
 bool pcx_signature(const uint8_t* head, size_t size)
 {
+    // Everything past the manufacturer byte is the reader's to judge, with its message.
     if (size >= 4 && head[0] == 0xB1 && head[1] == 0x68 && head[2] == 0xDE && head[3] == 0x3A) return true;
-    if (size >= 1 && head[0] != MANUFACTURER) return false;
-    if (size >= 4 && (head[3] == 0 || head[3] >= 32)) return false;
-    return size < 66 || (head[65] >= 1 && head[65] <= 8);
+    return size >= 1 && head[0] == MANUFACTURER;
 }
 
 Status pcx_read(Stream* s, LoadContext* ctx)

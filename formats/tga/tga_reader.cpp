@@ -35,11 +35,11 @@ TgaHeader parse_header(const uint8_t* b)
     t.id_length = b[0];
     t.map_type = b[1];
     t.image_type = b[2];
-    t.map_first = b[3] | b[4] << 8;
-    t.map_length = b[5] | b[6] << 8;
+    t.map_first = le16_at(b + 3);
+    t.map_length = le16_at(b + 5);
     t.map_entry_bits = b[7];
-    t.width = b[12] | b[13] << 8;
-    t.height = b[14] | b[15] << 8;
+    t.width = le16_at(b + 12);
+    t.height = le16_at(b + 14);
     t.depth = b[16];
     t.descriptor = b[17];
     return t;
@@ -152,8 +152,7 @@ Status read_rle(Stream* s, LineOut& out, int height, size_t line_bytes, int unit
 
 bool tga_signature(const uint8_t* head, size_t size)
 {
-    if (size < HEADER_BYTES) return false;  // too short to hold the header
-    return header_valid(parse_header(head));
+    return size >= HEADER_BYTES && header_valid(parse_header(head));
 }
 
 Status tga_read(Stream* s, LoadContext* ctx)

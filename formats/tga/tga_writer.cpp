@@ -90,7 +90,8 @@ Status write_lines(TgaOut& o, SaveContext* ctx, const TgaLayout& l, const SaveHe
     return STATUS_OK;
 }
 
-Status write_file(Stream* out, SaveContext* ctx)
+// `grey_values` outlives the writing: the pipeline reads it through the context.
+Status write_file(Stream* out, SaveContext* ctx, uint8_t grey_values[256])
 {
     if (ctx->width > 65535 || ctx->height > 65535) return STATUS_BAD_PARAMETER;
     const TgaLayout l = layout_for(ctx);
@@ -106,7 +107,6 @@ Status write_file(Stream* out, SaveContext* ctx)
     if (l.depth == 32) h.layout_flags = LAYOUT_BGRA;
     std::snprintf(h.label, sizeof h.label, "%s", l.rle ? "Targa RLE" : "Targa");
     // Grey pictures of fewer levels hold level numbers; the file holds grey values.
-    uint8_t grey_values[256];
     if (ctx->type == PIXEL_GREY && save_grey_levels(ctx) < 256) {
         const int top = save_grey_levels(ctx) - 1;
         for (int v = 0; v < 256; ++v) grey_values[v] = static_cast<uint8_t>((v < top ? v : top) * 255 / top);
@@ -156,7 +156,8 @@ Status tga_write(const char* file_name, SaveContext* ctx)
 {
     Stream* out = stream_open(file_name, STREAM_WRITE);
     if (!out) return STATUS_CREATE_FAILED;
-    Status status = write_file(out, ctx);
+    uint8_t grey_values[256];
+    Status status = write_file(out, ctx, grey_values);
     save_end(ctx);
     ctx->remap = nullptr;
     if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;

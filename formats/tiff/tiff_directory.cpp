@@ -10,12 +10,18 @@ namespace {
 
 constexpr int MAX_PAGES = 1 << 16;
 
-bool read_at(const TiffFile& f, uint64_t offset, void* out, size_t bytes)
+}  // namespace
+
+bool tiff_read_at(const TiffFile& f, uint64_t offset, void* out, size_t bytes)
 {
     if (offset > static_cast<uint64_t>(f.size) || bytes > static_cast<uint64_t>(f.size) - offset) return false;
     if (stream_seek(f.stream, static_cast<int64_t>(offset), SEEK_SET) != 0) return false;
     return stream_read(f.stream, out, bytes) == bytes;
 }
+
+namespace {
+
+bool read_at(const TiffFile& f, uint64_t offset, void* out, size_t bytes) { return tiff_read_at(f, offset, out, bytes); }
 
 size_t field_bytes(const TiffFile& f) { return f.big_tiff ? 8 : 4; }
 size_t entry_bytes(const TiffFile& f) { return f.big_tiff ? 20 : 12; }

@@ -73,6 +73,9 @@ bool tiff_entry_bytes(const TiffFile& file, const TiffEntry& entry, std::vector<
 // Where an entry's value lies in the file, when it is stored outside the entry.
 bool tiff_entry_offset(const TiffFile& file, const TiffEntry& entry, uint64_t* offset);
 
+// Reads `bytes` bytes at an offset that must lie with them inside the file.
+bool tiff_read_at(const TiffFile& file, uint64_t offset, void* out, size_t bytes);
+
 uint16_t tiff_u16(const TiffFile& file, const uint8_t* p);
 uint32_t tiff_u32(const TiffFile& file, const uint8_t* p);
 uint64_t tiff_u64(const TiffFile& file, const uint8_t* p);

@@ -80,5 +80,28 @@ void tiff_page_parse(const TiffFile& f, const TiffDirectory& d, TiffPage* p)
     std::vector<double> r;
     if (const TiffEntry* e = d.find(TAG_X_RESOLUTION); e && tiff_entry_reals(f, *e, &r, 1) && !r.empty()) p->x_resolution = r[0];
     if (const TiffEntry* e = d.find(TAG_Y_RESOLUTION); e && tiff_entry_reals(f, *e, &r, 1) && !r.empty()) p->y_resolution = r[0];
+    if (p->compression == TIFF_COMPRESSION_OJPEG) {
+        auto tables = [&](uint16_t tag, bool huffman, std::vector<std::vector<uint8_t>>* out) {
+            std::vector<uint64_t> at;
+            const TiffEntry* e = d.find(tag);
+            if (!e || !tiff_entry_numbers(f, *e, &at, 4)) return;
+            for (uint64_t offset : at) {
+                std::vector<uint8_t> t(huffman ? 16 : 64);
+                if (!tiff_read_at(f, offset, t.data(), t.size())) return;
+                if (huffman) {
+                    size_t values = 0;
+                    for (int i = 0; i < 16; ++i) values += t[static_cast<size_t>(i)];
+                    if (values > 256) return;
+                    t.resize(16 + values);
+                    if (!tiff_read_at(f, offset + 16, t.data() + 16, values)) return;
+                }
+                out->push_back(std::move(t));
+            }
+        };
+        tables(TAG_JPEG_Q_TABLES, false, &p->old_jpeg_q);
+        tables(TAG_JPEG_DC_TABLES, true, &p->old_jpeg_dc);
+        tables(TAG_JPEG_AC_TABLES, true, &p->old_jpeg_ac);
+        p->old_jpeg_restart = small(number(TAG_JPEG_RESTART_INTERVAL, 0), 0xFFFF);
+    }
     p->raw_samples = d.find(TAG_UIC1) || d.find(TAG_MM_HEADER) || d.find(TAG_MM_STAMP);
 }

@@ -45,6 +45,10 @@ enum : uint16_t {
     TAG_JPEG_TABLES = 347,
     TAG_JPEG_INTERCHANGE_FORMAT = 513,
     TAG_JPEG_INTERCHANGE_LENGTH = 514,
+    TAG_JPEG_RESTART_INTERVAL = 515,
+    TAG_JPEG_Q_TABLES = 519,
+    TAG_JPEG_DC_TABLES = 520,
+    TAG_JPEG_AC_TABLES = 521,
     TAG_YCBCR_COEFFICIENTS = 529,
     TAG_YCBCR_SUBSAMPLING = 530,
     TAG_REFERENCE_BLACK_WHITE = 532,
@@ -110,6 +114,10 @@ struct TiffPage {
     std::vector<uint8_t> jpeg_tables;
     uint64_t jpeg_interchange = 0;  // old-style JPEG data, 0 when absent
     bool has_jpeg_interchange = false;
+    // Old-style JPEG tables kept in tags: per component, 64 quantisation values, and Huffman
+    // tables as 16 counts followed by their values.
+    std::vector<std::vector<uint8_t>> old_jpeg_q, old_jpeg_dc, old_jpeg_ac;
+    uint32_t old_jpeg_restart = 0;
     double ycbcr_coefficients[3] = {0.299, 0.587, 0.114};
     double reference_black_white[6] = {0, 255, 128, 255, 128, 255};
     uint32_t subsampling_h = 1;

@@ -79,7 +79,7 @@ bool compression_code(uint32_t c, uint32_t t4_options, uint16_t* code, const cha
     case TIFF_COMPRESSION_CCITT_T4: *code = (t4_options & 1) ? COMPRESSION_CCITT_G3_2D : COMPRESSION_CCITT_G3; return true;
     case TIFF_COMPRESSION_CCITT_T6: *code = COMPRESSION_CCITT_G4; return true;
     case TIFF_COMPRESSION_LZW: *code = COMPRESSION_LZW; return true;
-    case TIFF_COMPRESSION_JPEG: *code = COMPRESSION_JPEG; return true;
+    case TIFF_COMPRESSION_JPEG: case TIFF_COMPRESSION_OJPEG: *code = COMPRESSION_JPEG; return true;
     case TIFF_COMPRESSION_ADOBE_DEFLATE: case TIFF_COMPRESSION_DEFLATE: *code = COMPRESSION_ZIP; return true;
     case TIFF_COMPRESSION_THUNDERSCAN: *code = COMPRESSION_NONE; return true;
     case TIFF_COMPRESSION_SGILOG: *code = COMPRESSION_TEXT; *text = "SGILog"; return true;
@@ -172,6 +172,70 @@ void keep_resources(const TiffFile& f, const TiffDirectory& d, LoadContext* ctx)
     }
 }
 
+// The page's Exif directory as the block a JPEG file would carry: "Exif", two zero bytes, then a
+// small TIFF of the file's byte order whose first directory points at a copy of it.
+void keep_exif(const TiffFile& f, const TiffDirectory& d, LoadContext* ctx)
+{
+    const TiffEntry* pointer = d.find(TAG_EXIF_IFD);
+    if (!(ctx->params.flags & LOAD_KEEP_CHUNKS) || !pointer) return;
+    TiffDirectory exif;
+    if (tiff_read_directory(f, tiff_entry_number(f, pointer, 0), &exif) != STATUS_OK || f.big_tiff) return;
+    std::vector<std::pair<TiffEntry, std::vector<uint8_t>>> kept;
+    for (const TiffEntry& e : exif.entries) {
+        std::vector<uint8_t> value;
+        // Pointers to further directories would point nowhere in the copy.
+        if (e.tag == 40965 || e.type == TIFF_IFD || !tiff_entry_bytes(f, e, &value, 1 << 16)) continue;
+        if (value.size() != e.count * static_cast<uint64_t>(tiff_type_size(e.type))) continue;
+        kept.emplace_back(e, std::move(value));
+    }
+    if (kept.empty()) return;
+    std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
+    const size_t base = b.size();
+    auto u16 = [&](uint32_t v) {
+        if (f.big_endian) b.insert(b.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+        else b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    };
+    auto u32 = [&](uint32_t v) {
+        if (f.big_endian) {
+            u16(v >> 16);
+            u16(v & 0xFFFF);
+        } else {
+            u16(v & 0xFFFF);
+            u16(v >> 16);
+        }
+    };
+    b.insert(b.end(), f.big_endian ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
+    u16(42);
+    u32(8);
+    u16(1);  // the first directory: the Exif pointer alone
+    u16(TAG_EXIF_IFD);
+    u16(TIFF_LONG);
+    u32(1);
+    u32(26);
+    u32(0);
+    uint32_t values_at = static_cast<uint32_t>(26 + 2 + 12 * kept.size() + 4);
+    u16(static_cast<uint32_t>(kept.size()));
+    std::vector<uint8_t> values;
+    for (const auto& [e, value] : kept) {
+        u16(e.tag);
+        u16(e.type);
+        u32(static_cast<uint32_t>(e.count));
+        if (value.size() <= 4) {
+            std::vector<uint8_t> field = value;
+            field.resize(4, 0);
+            b.insert(b.end(), field.begin(), field.end());
+        } else {
+            u32(values_at + static_cast<uint32_t>(values.size()));
+            values.insert(values.end(), value.begin(), value.end());
+            if (values.size() & 1) values.push_back(0);
+        }
+    }
+    u32(0);
+    b.insert(b.end(), values.begin(), values.end());
+    if (b.size() - base > 65000) return;  // too large for the JPEG marker it is meant for
+    load_add_chunk(ctx, CHUNK_EXIF, b.data(), static_cast<uint32_t>(b.size()));
+}
+
 // --- the plan ----------------------------------------------------------------------------------
 
 Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, ReadPlan* plan, HeaderInfo* h)
@@ -193,6 +257,7 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
 
     const bool planar = p.planar == 2 && p.samples > 1;
+    const bool jpeg = c == TIFF_COMPRESSION_JPEG || c == TIFF_COMPRESSION_OJPEG;
     plan->predictor = (c == TIFF_COMPRESSION_LZW || c == TIFF_COMPRESSION_DEFLATE || c == TIFF_COMPRESSION_ADOBE_DEFLATE)
                           ? static_cast<int>(p.predictor) : 1;
 
@@ -204,7 +269,7 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
     s.floating = p.sample_format == 3;
     if (fax(c)) {
         s = SampleFormat{1, 1, false, false};
-    } else if (c == TIFF_COMPRESSION_JPEG) {
+    } else if (jpeg) {
         s = SampleFormat{8, planar ? 1 : tiff_jpeg_components(p), false, false};
     } else if (c == TIFF_COMPRESSION_SGILOG) {
         s = SampleFormat{8, p.photometric == PHOTOMETRIC_LOGLUV ? 3 : 1, false, false};
@@ -216,11 +281,14 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
     int channels = 1;
     switch (p.photometric) {
     case PHOTOMETRIC_RGB:
-        if (p.samples < 3 && c != TIFF_COMPRESSION_JPEG) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
-        channels = p.samples == 4 || (p.samples > 4 && !p.extra_samples.empty() && (p.extra_samples[0] == 1 || p.extra_samples[0] == 2)) ? 4 : 3;
+        if (p.samples < 3 && !jpeg) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
+        // Four samples are RGBA; beyond that an alpha is kept only when one is marked associated.
+        channels = p.samples == 4 ? 4 : 3;
+        if (p.samples > 4)
+            channels = p.extra_samples.empty() || std::find(p.extra_samples.begin(), p.extra_samples.end(), 1u) != p.extra_samples.end() ? 4 : 3;
         break;
     case PHOTOMETRIC_SEPARATED:
-        if (p.samples >= 4 || (c == TIFF_COMPRESSION_JPEG && s.samples == 4)) {
+        if (p.samples >= 4 || (jpeg && s.samples == 4)) {
             channels = 4;
             h->layout_flags |= HEADER_CMYK;
         } else if (p.samples == 1) {
@@ -230,9 +298,9 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         }
         break;
     case PHOTOMETRIC_YCBCR:
-        if (p.samples < 3 && c != TIFF_COMPRESSION_JPEG) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
+        if (p.samples < 3 && !jpeg) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
         channels = 3;
-        if (c != TIFF_COMPRESSION_JPEG) {
+        if (!jpeg) {
             if (planar || p.bits != 8)
                 return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad YCbCr layout !");
             plan->ycbcr = true;
@@ -398,7 +466,7 @@ struct Reader {
         for (uint64_t o : page.offsets) sorted_offsets.push_back(o);
         std::sort(sorted_offsets.begin(), sorted_offsets.end());
         if (plan.ycbcr) ycc.init(page.ycbcr_coefficients, page.reference_black_white);
-        LUM_TRY(decoder.begin_page(page, static_cast<int>(plan.chunk_width), plan.unit_bytes));
+        LUM_TRY(decoder.begin_page(page, static_cast<int>(plan.chunk_width), static_cast<int>(plan.chunk_height), plan.unit_bytes));
         unit.assign(plan.unit_bytes + 16, 0);
 
         const uint64_t per_plane = plan.across * plan.down;
@@ -475,6 +543,8 @@ struct Reader {
     }
 };
 
+Status read_chunks(Stream* s, LoadContext* ctx, const TiffFile& file, const TiffDirectory& directory, const TiffPage& page, HeaderInfo& h);
+
 Status read_page(Stream* s, LoadContext* ctx, const char* label)
 {
     TiffFile file;
@@ -498,17 +568,29 @@ Status read_page(Stream* s, LoadContext* ctx, const char* label)
 
     if (page.compression == TIFF_COMPRESSION_OJPEG) {
         // Old-style JPEG pages that carry a whole JPEG stream are read as one.
-        if (!page.has_jpeg_interchange) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
+        if (!page.has_jpeg_interchange) {
+            // Without a stream of its own the page's chunks are scan data for the tables in its tags.
+            if (page.old_jpeg_q.empty() || page.old_jpeg_dc.empty() || page.old_jpeg_ac.empty())
+                return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad data compression algorithm !");
+            return read_chunks(s, ctx, file, directory, page, h);
+        }
         keep_texts(file, directory, page, ctx);
         LUM_TRY(stream_seek(s, static_cast<int64_t>(page.jpeg_interchange), SEEK_SET) == 0 ? STATUS_OK : STATUS_INCOMPLETE);
         return jpeg_read_embedded(s, ctx, "TIFF (jpeg)", orientation_of(page.orientation));
     }
 
+    return read_chunks(s, ctx, file, directory, page, h);
+}
+
+Status read_chunks(Stream* s, LoadContext* ctx, const TiffFile& file, const TiffDirectory& directory, const TiffPage& page, HeaderInfo& h)
+{
     ReadPlan plan;
+    Status status = STATUS_OK;
     LUM_TRY(plan_page(ctx, file, page, &plan, &h));
     if (page.offsets.empty()) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : No strip offsets !");
     keep_texts(file, directory, page, ctx);
     keep_resources(file, directory, ctx);
+    keep_exif(file, directory, ctx);
 
     // The colour map, as the pipeline's table of 16-bit values: 2^bits reds, greens and blues.
     std::vector<uint16_t> palette;

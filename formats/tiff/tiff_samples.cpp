@@ -34,7 +34,21 @@ void tiff_undo_predictor(int predictor, const SampleFormat& f, uint8_t* row, int
     const size_t n = static_cast<size_t>(pixels) * static_cast<size_t>(f.samples);
     const size_t stride = static_cast<size_t>(f.samples);
     if (predictor == 2) {
-        if (f.bits == 8) {
+        if (f.bits == 8 && stride == 3) {
+            // The running sums stay in registers rather than being read back from the row.
+            uint8_t r = row[0], g = row[1], b = row[2];
+            for (size_t i = 3; i + 2 < n; i += 3) {
+                r = static_cast<uint8_t>(r + row[i]);
+                g = static_cast<uint8_t>(g + row[i + 1]);
+                b = static_cast<uint8_t>(b + row[i + 2]);
+                row[i] = r;
+                row[i + 1] = g;
+                row[i + 2] = b;
+            }
+        } else if (f.bits == 8 && stride == 1) {
+            uint8_t v = row[0];
+            for (size_t i = 1; i < n; ++i) row[i] = v = static_cast<uint8_t>(v + row[i]);
+        } else if (f.bits == 8) {
             for (size_t i = stride; i < n; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - stride]);
         } else if (f.bits == 16) {
             for (size_t i = stride; i < n; ++i)

@@ -83,11 +83,13 @@ Status sgilog_planes(const uint8_t* data, size_t size, size_t* at, int width, in
     return STATUS_OK;
 }
 
+constexpr double kLn2 = 0.69314718055994530942;
+
 double log_luminance(uint32_t p16)
 {
     const int le = static_cast<int>(p16 & 0x7FFF);
     if (le == 0) return 0.0;
-    const double y = std::exp(M_LN2 / 256.0 * (le + 0.5) - M_LN2 * 64.0);
+    const double y = std::exp(kLn2 / 256.0 * (le + 0.5) - kLn2 * 64.0);
     return (p16 & 0x8000) ? -y : y;
 }
 
@@ -115,6 +117,62 @@ void logluv_to_rgb(uint32_t p, uint8_t* rgb)
     rgb[2] = display_byte(0.061 * X - 0.224 * Y + 1.163 * Z);
 }
 
+// --- old-style JPEG: a stream put together from the tables in tags and the chunk's scan data ---
+
+void marker(std::vector<uint8_t>& s, uint8_t code, size_t length)
+{
+    s.push_back(0xFF);
+    s.push_back(code);
+    s.push_back(static_cast<uint8_t>(length >> 8));
+    s.push_back(static_cast<uint8_t>(length));
+}
+
+void old_jpeg_header(const TiffPage& p, int width, int height, int components, std::vector<uint8_t>& s)
+{
+    s = {0xFF, 0xD8};
+    for (size_t i = 0; i < p.old_jpeg_q.size(); ++i) {
+        marker(s, 0xDB, 67);
+        s.push_back(static_cast<uint8_t>(i));
+        s.insert(s.end(), p.old_jpeg_q[i].begin(), p.old_jpeg_q[i].end());
+    }
+    for (int ac = 0; ac < 2; ++ac) {
+        const auto& tables = ac ? p.old_jpeg_ac : p.old_jpeg_dc;
+        for (size_t i = 0; i < tables.size(); ++i) {
+            marker(s, 0xC4, 3 + tables[i].size());
+            s.push_back(static_cast<uint8_t>(ac << 4 | i));
+            s.insert(s.end(), tables[i].begin(), tables[i].end());
+        }
+    }
+    if (p.old_jpeg_restart) {
+        marker(s, 0xDD, 4);
+        s.push_back(static_cast<uint8_t>(p.old_jpeg_restart >> 8));
+        s.push_back(static_cast<uint8_t>(p.old_jpeg_restart));
+    }
+    const bool subsampled = p.photometric == PHOTOMETRIC_YCBCR && components == 3;
+    marker(s, 0xC0, 8 + 3 * static_cast<size_t>(components));
+    s.push_back(8);
+    s.push_back(static_cast<uint8_t>(height >> 8));
+    s.push_back(static_cast<uint8_t>(height));
+    s.push_back(static_cast<uint8_t>(width >> 8));
+    s.push_back(static_cast<uint8_t>(width));
+    s.push_back(static_cast<uint8_t>(components));
+    auto last = [](const std::vector<std::vector<uint8_t>>& t, int c) { return static_cast<uint8_t>(std::min<size_t>(static_cast<size_t>(c), t.empty() ? 0 : t.size() - 1)); };
+    for (int c = 0; c < components; ++c) {
+        s.push_back(static_cast<uint8_t>(c + 1));
+        s.push_back(c == 0 && subsampled ? static_cast<uint8_t>(std::min<uint32_t>(p.subsampling_h, 4) << 4 | std::min<uint32_t>(p.subsampling_v, 4)) : 0x11);
+        s.push_back(last(p.old_jpeg_q, c));
+    }
+    marker(s, 0xDA, 6 + 2 * static_cast<size_t>(components));
+    s.push_back(static_cast<uint8_t>(components));
+    for (int c = 0; c < components; ++c) {
+        s.push_back(static_cast<uint8_t>(c + 1));
+        s.push_back(static_cast<uint8_t>(last(p.old_jpeg_dc, c) << 4 | last(p.old_jpeg_ac, c)));
+    }
+    s.push_back(0);
+    s.push_back(63);
+    s.push_back(0);
+}
+
 }  // namespace
 
 int tiff_jpeg_components(const TiffPage& page)
@@ -132,12 +190,13 @@ ChunkDecoder::~ChunkDecoder()
     tiff_jpeg_destroy(jpeg_);
 }
 
-Status ChunkDecoder::begin_page(const TiffPage& page, int chunk_width, size_t unit_bytes)
+Status ChunkDecoder::begin_page(const TiffPage& page, int chunk_width, int chunk_height, size_t unit_bytes)
 {
     page_ = &page;
     chunk_width_ = chunk_width;
+    chunk_height_ = chunk_height;
     unit_bytes_ = unit_bytes;
-    if (page.compression == TIFF_COMPRESSION_JPEG && !jpeg_) {
+    if ((page.compression == TIFF_COMPRESSION_JPEG || page.compression == TIFF_COMPRESSION_OJPEG) && !jpeg_) {
         Status s = STATUS_OK;
         jpeg_ = tiff_jpeg_create(page, &s);
         if (!jpeg_) return s;
@@ -159,9 +218,20 @@ Status ChunkDecoder::open(Stream* stream, uint64_t offset, uint64_t byte_count)
     if (compression == TIFF_COMPRESSION_NONE) return stream_seek_inside(stream, static_cast<int64_t>(offset));
 
     const uint64_t n = std::min(byte_count, size - offset);
-    data_.resize(static_cast<size_t>(n));
+    const int components = static_cast<int>(unit_bytes_ / static_cast<size_t>(chunk_width_));
+    size_t head = 0;
+    if (compression == TIFF_COMPRESSION_OJPEG) {
+        old_jpeg_header(*page_, chunk_width_, chunk_height_, components, data_);
+        head = data_.size();
+    }
+    data_.resize(head + static_cast<size_t>(n));
     LUM_TRY(stream_seek_inside(stream, static_cast<int64_t>(offset)));
-    if (stream_read(stream, data_.data(), data_.size()) != data_.size()) return STATUS_INCOMPLETE;
+    if (stream_read(stream, data_.data() + head, data_.size() - head) != data_.size() - head) return STATUS_INCOMPLETE;
+    if (compression == TIFF_COMPRESSION_OJPEG) {
+        data_.push_back(0xFF);
+        data_.push_back(0xD9);
+        return tiff_jpeg_open(jpeg_, data_.data(), data_.size(), chunk_width_, components);
+    }
     if (page_->fill_order == 2) reverse_bits(data_.data(), data_.size());
     at_ = 0;
     switch (compression) {
@@ -251,7 +321,8 @@ Status ChunkDecoder::next_unit(uint8_t* out)
     case TIFF_COMPRESSION_CCITT_RLE:
     case TIFF_COMPRESSION_CCITT_T4:
     case TIFF_COMPRESSION_CCITT_T6: return fax_.decode_row(out);
-    case TIFF_COMPRESSION_JPEG: return tiff_jpeg_row(jpeg_, out);
+    case TIFF_COMPRESSION_JPEG:
+    case TIFF_COMPRESSION_OJPEG: return tiff_jpeg_row(jpeg_, out);
     case TIFF_COMPRESSION_THUNDERSCAN: return thunderscan_row(data_.data(), data_.size(), &at_, chunk_width_, out);
     case TIFF_COMPRESSION_SGILOG: {
         std::vector<uint32_t> values(static_cast<size_t>(chunk_width_));

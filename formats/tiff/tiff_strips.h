@@ -27,8 +27,9 @@ public:
     ChunkDecoder(const ChunkDecoder&) = delete;
     ChunkDecoder& operator=(const ChunkDecoder&) = delete;
 
-    // Once per page. `unit_bytes` is what next_unit produces, `chunk_width` the pixels of a row.
-    Status begin_page(const TiffPage& page, int chunk_width, size_t unit_bytes);
+    // Once per page. `unit_bytes` is what next_unit produces, `chunk_width` the pixels of a row
+    // and `chunk_height` the rows of a whole chunk.
+    Status begin_page(const TiffPage& page, int chunk_width, int chunk_height, size_t unit_bytes);
     Status open(Stream* stream, uint64_t offset, uint64_t byte_count);
     Status next_unit(uint8_t* out);
 
@@ -38,6 +39,7 @@ private:
     const TiffPage* page_ = nullptr;
     Stream* stream_ = nullptr;
     int chunk_width_ = 0;
+    int chunk_height_ = 0;
     size_t unit_bytes_ = 0;
     std::vector<uint8_t> data_;  // the compressed chunk
     size_t at_ = 0;              // PackBits, ThunderScan, SGILog: next byte of data_

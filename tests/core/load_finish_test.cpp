@@ -101,8 +101,6 @@ protected:
         row.reader = scripted_reader;
         row.flags |= FORMAT_READ;
         format_signatures()[ROW] = nullptr;
-        // The next row stands in for any reader; its own signature check must not refuse first.
-        format_signatures()[ROW + 1] = nullptr;
         script = Script{};
         readers_run = 0;
         load_params_init(&params);
@@ -252,6 +250,7 @@ TEST_F(LoadFinish, APaletteOfADeclinedReaderDoesNotReachTheNextOne)
     FormatEntry& next = format_rows()[ROW + 1];
     next.reader = grey_reader;
     next.flags |= FORMAT_READ | FORMAT_PROBE;
+    format_signatures()[ROW + 1] = nullptr;  // the stand-in reads what the real row's check refuses
     script.palette = colour_palette().data();
     script.answer = STATUS_UNKNOWN_FORMAT;
     for (bool refuse : {true, false}) {

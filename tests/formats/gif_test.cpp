@@ -137,7 +137,7 @@ TEST(GifSignature, OnlyTheTwoVersions)
 {
     EXPECT_TRUE(gif_signature(reinterpret_cast<const uint8_t*>("GIF89a"), 6));
     EXPECT_TRUE(gif_signature(reinterpret_cast<const uint8_t*>("GIF87a"), 6));
-    EXPECT_TRUE(gif_signature(reinterpret_cast<const uint8_t*>("GI"), 2));
+    EXPECT_FALSE(gif_signature(reinterpret_cast<const uint8_t*>("GIF89"), 5));
     EXPECT_FALSE(gif_signature(reinterpret_cast<const uint8_t*>("GIF88a"), 6));
     EXPECT_FALSE(gif_signature(reinterpret_cast<const uint8_t*>("\x89PNG"), 4));
 }

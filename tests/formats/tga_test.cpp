@@ -73,6 +73,7 @@ TEST(TgaSignature, HeaderFieldsDecide)
     TgaSpec s;
     const std::string f = tga_file(s, "");
     EXPECT_TRUE(tga_signature(reinterpret_cast<const uint8_t*>(f.data()), f.size()));
+    EXPECT_FALSE(tga_signature(reinterpret_cast<const uint8_t*>(f.data()), 17));
     s.image_type = 4;
     const std::string g = tga_file(s, "");
     EXPECT_FALSE(tga_signature(reinterpret_cast<const uint8_t*>(g.data()), g.size()));

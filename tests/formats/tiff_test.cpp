@@ -15,18 +15,18 @@
 namespace {
 
 // One page of a file under construction: entries by tag, strips appended after the directory.
-struct PageSpec {
+struct PageParts {
     std::map<uint16_t, std::pair<uint16_t, std::vector<uint32_t>>> entries;  // tag: type, values
     std::map<uint16_t, std::string> blobs;                                   // tag: raw bytes (type 7)
     std::vector<std::string> strips;
     bool tiles = false;
 
-    PageSpec& set(uint16_t tag, uint16_t type, std::vector<uint32_t> values)
+    PageParts& set(uint16_t tag, uint16_t type, std::vector<uint32_t> values)
     {
         entries[tag] = {type, std::move(values)};
         return *this;
     }
-    PageSpec& shorts(uint16_t tag, std::vector<uint32_t> values) { return set(tag, 3, std::move(values)); }
+    PageParts& shorts(uint16_t tag, std::vector<uint32_t> values) { return set(tag, 3, std::move(values)); }
 };
 
 class TiffBytes {
@@ -50,7 +50,7 @@ public:
     }
 
     // Pages chained in order; `last_next` overrides the final next-directory offset (loops).
-    std::string build(std::vector<PageSpec> pages, int64_t last_next = 0, bool swapped_version = false) const
+    std::string build(std::vector<PageParts> pages, int64_t last_next = 0, bool swapped_version = false) const
     {
         std::string s = big_ ? "MM" : "II";
         if (swapped_version) s += big_ ? std::string("\x2A\x00", 2) : std::string("\x00\x2A", 2);
@@ -58,7 +58,7 @@ public:
         u32(s, 8);
         std::vector<size_t> directory_at;
         for (size_t p = 0; p < pages.size(); ++p) {
-            PageSpec& page = pages[p];
+            PageParts& page = pages[p];
             // Strip data first (after this page's directory), so offsets are known.
             const size_t n = page.entries.size() + page.blobs.size() + 2;
             size_t at = s.size() + 2 + 12 * n + 4;
@@ -127,9 +127,9 @@ private:
 };
 
 // A page of `w` x `h` pixels of `samples` samples of `bits` bits in one strip.
-PageSpec plain_page(int w, int h, int bits, int samples, int photometric, std::string data)
+PageParts plain_page(int w, int h, int bits, int samples, int photometric, std::string data)
 {
-    PageSpec p;
+    PageParts p;
     p.set(256, 4, {static_cast<uint32_t>(w)}).set(257, 4, {static_cast<uint32_t>(h)});
     p.shorts(258, std::vector<uint32_t>(static_cast<size_t>(samples), static_cast<uint32_t>(bits)));
     p.shorts(259, {1}).shorts(262, {static_cast<uint32_t>(photometric)}).shorts(277, {static_cast<uint32_t>(samples)});
@@ -187,7 +187,7 @@ TEST_F(Tiff, ByteOrdersVersionsAndPages)
         }
 
     // Three pages of widths 1, 2, 3: the page asked for, and page 0 for one that is not there.
-    std::vector<PageSpec> pages;
+    std::vector<PageParts> pages;
     for (int w = 1; w <= 3; ++w) pages.push_back(plain_page(w, 1, 8, 1, 1, std::string(static_cast<size_t>(w), '\x40')));
     const std::string three = TiffBytes(true).build(pages);
     EXPECT_EQ(load_ok(three, 0, 1).width, 2);
@@ -203,12 +203,12 @@ TEST_F(Tiff, ByteOrdersVersionsAndPages)
 TEST_F(Tiff, TagsThatShapeThePicture)
 {
     // A LONG rows-per-strip beyond the height is one strip.
-    PageSpec tall = plain_page(2, 2, 8, 1, 1, "\x01\x02\x03\x04");
+    PageParts tall = plain_page(2, 2, 8, 1, 1, "\x01\x02\x03\x04");
     tall.set(278, 4, {70000});
     EXPECT_EQ(row_bytes(load_ok(TiffBytes().build({tall})), 1), (Bytes{3, 4}));
 
     // Orientation 3 stores the bottom line first, right to left.
-    PageSpec turned = plain_page(2, 2, 8, 1, 1, "\x01\x02\x03\x04");
+    PageParts turned = plain_page(2, 2, 8, 1, 1, "\x01\x02\x03\x04");
     turned.shorts(274, {3});
     Picture& t = load_ok(TiffBytes().build({turned}));
     EXPECT_EQ(row_bytes(t, 0), (Bytes{4, 3}));
@@ -237,11 +237,51 @@ TEST_F(Tiff, TagsThatShapeThePicture)
     }
 
     // Planar RGB: three strips, one per plane.
-    PageSpec planar = plain_page(2, 1, 8, 3, 2, "\x10\x11");
+    PageParts planar = plain_page(2, 1, 8, 3, 2, "\x10\x11");
     planar.strips.push_back("\x20\x21");
     planar.strips.push_back("\x30\x31");
     planar.shorts(284, {2});
     EXPECT_EQ(row_bytes(load_ok(TiffBytes().build({planar})), 0), (Bytes{0x10, 0x20, 0x30, 0x11, 0x21, 0x31}));
+}
+
+TEST_F(Tiff, TextsResourcesAndExifAreKept)
+{
+    PageParts page = plain_page(2, 1, 8, 1, 1, "ab");
+    page.blobs[270] = std::string("A description\0", 14);
+    page.blobs[33723] = std::string("\x1C\x02\x05\x00\x03" "Cat", 8);
+    page.set(34665, 4, {0});
+    const size_t exif_at = (TiffBytes().build({page}).size() + 1) & ~size_t{1};
+    page.set(34665, 4, {static_cast<uint32_t>(exif_at)});
+    std::string file = TiffBytes().build({page});
+    file.resize(exif_at, '\0');
+    // An Exif directory of two entries: DateTimeOriginal and ExposureTime (1/250).
+    const uint32_t values = static_cast<uint32_t>(exif_at + 2 + 2 * 12 + 4);
+    TiffBytes b;
+    b.u16(file, 2);
+    b.u16(file, 0x829A), b.u16(file, 5), b.u32(file, 1), b.u32(file, values);
+    b.u16(file, 0x9003), b.u16(file, 2), b.u32(file, 20), b.u32(file, values + 8);
+    b.u32(file, 0);
+    b.u32(file, 1), b.u32(file, 250);
+    file += std::string("2024:01:02 03:04:05\0", 20);
+
+    LoadParams lp = params("tiff", LOAD_KEEP_CHUNKS | LOAD_KEEP_COMMENT);
+    Picture pic{};
+    ASSERT_EQ(load_bytes(file, ".tif", &pic, lp), STATUS_OK);
+    keep(pic);
+    ASSERT_NE(pic.comment, nullptr);
+    EXPECT_STREQ(pic.comment, "A description");
+    const PictureChunk* exif = nullptr;
+    const PictureChunk* iptc = nullptr;
+    for (const PictureChunk* c = pic.chunks; c; c = c->next) (c->kind == CHUNK_EXIF ? exif : iptc) = c;
+    ASSERT_NE(iptc, nullptr);
+    const std::string resource(reinterpret_cast<const char*>(iptc->bytes), iptc->size);
+    EXPECT_EQ(resource, std::string("Photoshop 3.0\0" "8BIM\x04\x04\0\0\0\0\0\x08" "\x1C\x02\x05\x00\x03" "Cat", 34));
+    ASSERT_NE(exif, nullptr);
+    const std::string block(reinterpret_cast<const char*>(exif->bytes), exif->size);
+    ASSERT_EQ(block.substr(0, 14), std::string("Exif\0\0II\x2A\0\x08\0\0\0", 14));
+    EXPECT_NE(block.find("2024:01:02 03:04:05"), std::string::npos);
+    // The Exif directory sits where the first one points, with both entries.
+    EXPECT_EQ(static_cast<uint8_t>(block[6 + 26]), 2);
 }
 
 TEST_F(Tiff, TilesAreReadAsTiles)
@@ -251,7 +291,7 @@ TEST_F(Tiff, TilesAreReadAsTiles)
     std::string full;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) full += {static_cast<char>(x), static_cast<char>(y), static_cast<char>(x ^ y)};
-    PageSpec tiled = plain_page(w, h, 8, 3, 2, "");
+    PageParts tiled = plain_page(w, h, 8, 3, 2, "");
     tiled.strips.clear();
     tiled.entries.erase(278);
     tiled.tiles = true;
@@ -277,14 +317,14 @@ TEST_F(Tiff, TilesAreReadAsTiles)
 TEST_F(Tiff, PackBitsLzwAndPredictor)
 {
     // PackBits: 128 is a no-op between runs.
-    PageSpec packed = plain_page(4, 1, 8, 1, 1, std::string("\x80\xFE\x07\x80\x00\x09", 6));
+    PageParts packed = plain_page(4, 1, 8, 1, 1, std::string("\x80\xFE\x07\x80\x00\x09", 6));
     packed.shorts(259, {32773});
     EXPECT_EQ(row_bytes(load_ok(TiffBytes().build({packed})), 0), (Bytes{7, 7, 7, 9}));
 
     // LZW, new and old flavours, give the same picture.
     const std::string ramp = grey_ramp(16, 4);
     for (const LzwParams& flavour : {LZW_TIFF, LZW_GIF(8)}) {
-        PageSpec page = plain_page(16, 4, 8, 1, 1, lzw_code(ramp, flavour));
+        PageParts page = plain_page(16, 4, 8, 1, 1, lzw_code(ramp, flavour));
         page.shorts(259, {5});
         Picture& p = load_ok(TiffBytes().build({page}));
         EXPECT_EQ(row_bytes(p, 3), Bytes(ramp.begin() + 48, ramp.end()));
@@ -300,13 +340,13 @@ TEST_F(Tiff, PackBitsLzwAndPredictor)
         b.u16(plain, values[i]);
         b.u16(differenced, i < 3 ? values[i] : (values[i] - values[i - 3]) & 0xFFFF);
     }
-    PageSpec predicted = plain_page(8, 1, 16, 3, 2, lzw_code(differenced, LZW_TIFF));
+    PageParts predicted = plain_page(8, 1, 16, 3, 2, lzw_code(differenced, LZW_TIFF));
     predicted.shorts(259, {5}).shorts(317, {2});
     EXPECT_EQ(row_bytes(load_ok(b.build({predicted})), 0),
               row_bytes(load_ok(b.build({plain_page(8, 1, 16, 3, 2, plain)})), 0));
 
     // LZW data that does not open with Clear is refused with the reason.
-    PageSpec bad = plain_page(16, 4, 8, 1, 1, "\x12\x34\x56\x78");
+    PageParts bad = plain_page(16, 4, 8, 1, 1, "\x12\x34\x56\x78");
     bad.shorts(259, {5});
     Picture pic{};
     FileInfo info{};
@@ -361,7 +401,7 @@ TEST_F(Tiff, FaxCodingsRoundTripAndFillOrder)
             reverse_bits(reinterpret_cast<uint8_t*>(reversed.data()), reversed.size());
             Picture* first = nullptr;
             for (int fill : {1, 2}) {
-                PageSpec page = plain_page(width, 12, 1, 1, 0, fill == 1 ? coded : reversed);
+                PageParts page = plain_page(width, 12, 1, 1, 0, fill == 1 ? coded : reversed);
                 page.shorts(259, {c.compression}).shorts(266, {static_cast<uint32_t>(fill)});
                 if (c.two_d && c.compression == 3) page.set(292, 4, {1});
                 Picture& p = load_ok(TiffBytes().build({page}));
@@ -370,7 +410,9 @@ TEST_F(Tiff, FaxCodingsRoundTripAndFillOrder)
                 const Bytes top = row_bytes(p, 0);
                 for (int x = 0; x < width; ++x)
                     ASSERT_EQ(bit_get(top.data(), x), !((rows[0][static_cast<size_t>(x / 8)] >> (7 - x % 8)) & 1)) << x;
-                if (first) EXPECT_EQ(row_bytes(p, 11), row_bytes(*first, 11));
+                if (first) {
+                    EXPECT_EQ(row_bytes(p, 11), row_bytes(*first, 11));
+                }
                 first = &p;
             }
         }
@@ -392,14 +434,14 @@ TEST_F(Tiff, DamagedFilesEndWithAStatus)
     EXPECT_EQ(row_bytes(partial, 6), Bytes(8, 0));
 
     // Offsets and counts far beyond the file, rows per strip of zero, absurd sizes.
-    PageSpec wild = plain_page(8, 8, 8, 1, 1, ramp);
+    PageParts wild = plain_page(8, 8, 8, 1, 1, ramp);
     wild.set(278, 4, {0});
     std::string bytes = TiffBytes().build({wild});
     Picture p1{};
     EXPECT_EQ(load_bytes(bytes, ".tif", &p1, params("tiff")), STATUS_OK);
     keep(p1);
     for (uint32_t tag : {273u, 279u}) {
-        PageSpec bad = plain_page(8, 8, 8, 1, 1, ramp);
+        PageParts bad = plain_page(8, 8, 8, 1, 1, ramp);
         bad.shorts(259, {32773});
         bad.set(static_cast<uint16_t>(tag), 4, {0xFFFFFFF0u, 0x7FFFFFFFu, 12});
         Picture p{};
@@ -407,7 +449,7 @@ TEST_F(Tiff, DamagedFilesEndWithAStatus)
         EXPECT_NE(s, STATUS_OK) << tag;
         picture_free(&p);
     }
-    PageSpec huge = plain_page(8, 8, 8, 1, 1, ramp);
+    PageParts huge = plain_page(8, 8, 8, 1, 1, ramp);
     huge.set(256, 4, {0x10000000});
     Picture p2{};
     EXPECT_EQ(load_bytes(TiffBytes().build({huge}), ".tif", &p2, params("tiff")), STATUS_BAD_HEADER);
@@ -419,7 +461,7 @@ TEST_F(Tiff, SubsampledYCbCrBecomesRgb)
     std::string blocks = {10, 20, 30, 40, static_cast<char>(128), static_cast<char>(128),
                           static_cast<char>(76), static_cast<char>(76), static_cast<char>(76), static_cast<char>(76),
                           static_cast<char>(85), static_cast<char>(255)};
-    PageSpec page = plain_page(4, 2, 8, 3, 6, blocks);
+    PageParts page = plain_page(4, 2, 8, 3, 6, blocks);
     page.shorts(530, {2, 2});
     Picture& p = load_ok(TiffBytes().build({page}));
     ASSERT_EQ(p.type, PIXEL_RGB);
@@ -513,7 +555,7 @@ TEST_F(TiffWriting, EveryCompressionForEveryPixelType)
             Picture& p = sample(k);
             TempFile f(".tif");
             ASSERT_EQ(save_as(p, option, f.path()), STATUS_OK);
-            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? LOAD_KEEP_CMYK : 0);
+            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? uint32_t{LOAD_KEEP_CMYK} : 0u);
             if (k.type == PIXEL_RGBA) lp.flags |= LOAD_WANT_ALPHA;
             Picture back{};
             ASSERT_EQ(load(f.path(), &back, lp), STATUS_OK);
@@ -560,7 +602,7 @@ TEST_F(TiffWriting, OtherReadersAcceptOurFiles)
             ASSERT_EQ(std::system(command.c_str()), 0) << read_file(errors.path());
             EXPECT_EQ(read_file(errors.path()), "");
             if (option == TIFF_SAVE_G3_OR_JPEG && k.type != PIXEL_BINARY) continue;  // lossy
-            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? LOAD_KEEP_CMYK : 0);
+            LoadParams lp = params("tiff", k.type == PIXEL_CMYK ? uint32_t{LOAD_KEEP_CMYK} : 0u);
             if (k.type == PIXEL_RGBA) lp.flags |= LOAD_WANT_ALPHA;
             Picture back{};
             ASSERT_EQ(load(copy.path(), &back, lp), STATUS_OK);
