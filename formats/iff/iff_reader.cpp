@@ -192,6 +192,8 @@ Status read_body(IffReader& r)
     HeaderInfo h;
     describe(p, &h);
     LUM_TRY(load_begin(r.ctx, &h));
+    const uint8_t* palette = is_true_colour(p) ? nullptr : p.cmap;
+    load_set_palette(r.ctx, 0, 8, palette);
     const PlaneGatherer planes(row.get(), plane_bytes);
     const size_t w = static_cast<size_t>(width);
     Held held{p.cmap[0], p.cmap[1], p.cmap[2]};
@@ -218,7 +220,7 @@ Status read_body(IffReader& r)
         }
         LUM_TRY(load_put_lines(r.ctx, -1, y, 1));
     }
-    return load_end(r.ctx, 0, 8, is_true_colour(p) ? nullptr : p.cmap);
+    return load_end(r.ctx, 0, 8, palette);
 }
 
 Status check_bmhd(IffReader& r)

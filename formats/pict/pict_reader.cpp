@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/line_convert.h"
+#include "formats/common/bilevel_palette.h"
 #include "formats/common/packbits.h"
 #include "formats/common/stream_bytes.h"
 #include "formats/jpeg/jpeg.h"
@@ -342,13 +343,15 @@ Status read_raster(PictReader& r, int op)
     std::vector<uint8_t> row(rows.unpacked + 2);
     rows.packed.resize(static_cast<size_t>(pm.row_bytes) + ROW_SLACK);
     LUM_TRY(load_begin(r.ctx, &h));
+    // Bitmaps' set bits are black; indexed pixmaps bring their table; direct pixmaps have none.
+    const uint8_t* palette = !pm.pixmap ? PALETTE_SET_BITS_BLACK : pm.direct ? nullptr : pm.palette;
+    load_set_palette(r.ctx, 0, 8, palette);
     for (int y = 0; y < h.height; ++y) {
         LUM_TRY(rows.row(row.data()));
         to_line(pm, row.data(), h.line_buffer);
         LUM_TRY(load_put_lines(r.ctx, -1, y, 1));
     }
-    if (!pm.pixmap) return load_end(r.ctx, PALETTE_NEGATIVE, 8, nullptr);
-    return load_end(r.ctx, 0, 8, pm.direct ? nullptr : pm.palette);
+    return load_end(r.ctx, 0, 8, palette);
 }
 
 // QuickTime data: the image's header (matrix, matte, mask) and its image description come

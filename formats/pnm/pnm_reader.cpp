@@ -8,6 +8,7 @@
 #include <new>
 
 #include "core/line_convert.h"
+#include "formats/common/bilevel_palette.h"
 #include "formats/common/stream_bytes.h"
 #include "formats/pnm/pnm_codec.h"
 
@@ -188,6 +189,9 @@ Status read_lines(PnmReader& r)
     for (unsigned v = 0; v < 256; ++v) lut[v] = Scale{r.h.maximum}(v);
 
     LUM_TRY(load_begin(r.ctx, &r.info));
+    // Bitmaps store 1 for black, the opposite of the picture's bilevel polarity.
+    const uint8_t* palette = is_bitmap(type) ? PALETTE_SET_BITS_BLACK : nullptr;
+    load_set_palette(r.ctx, 0, 8, palette);
     uint8_t* line = r.info.line_buffer;
     Status status = STATUS_OK;
     for (int y = 0; y < r.info.height; ++y) {
@@ -198,8 +202,7 @@ Status read_lines(PnmReader& r)
         if (status != STATUS_OK) return status;
         LUM_TRY(load_put_lines(r.ctx, -1, y, 1));
     }
-    // Bitmaps store 1 for black, the opposite of the picture's bilevel polarity.
-    return load_end(r.ctx, is_bitmap(type) ? uint32_t{PALETTE_NEGATIVE} : 0u, 8, nullptr);
+    return load_end(r.ctx, 0, 8, palette);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/line_convert.h"
+#include "formats/common/bilevel_palette.h"
 #include "formats/common/packbits.h"
 #include "formats/common/stream_bytes.h"
 #include "formats/psd/psd_codec.h"
@@ -250,16 +251,22 @@ void narrow(uint8_t* line, size_t samples)
     for (size_t i = 0; i < samples; ++i) line[i] = line[2 * i];
 }
 
-Status finish(PsdReader& r)
+// The colour table, handed over as soon as the load begins so that a file ending early gets it
+// too: indexed files' colour mode data (256 reds, then greens, then blues), bitmaps' set bits
+// black; none for the others.
+void set_palette(PsdReader& r)
 {
     if (r.h.mode == INDEXED && r.colour_data.size() >= 768) {
         uint8_t palette[768];
         for (int i = 0; i < 256; ++i)
             for (int c = 0; c < 3; ++c) palette[3 * i + c] = r.colour_data[static_cast<size_t>(256 * c + i)];
-        return load_end(r.ctx, 0, 8, palette);
+        load_set_palette(r.ctx, 0, 8, palette);
+    } else if (r.h.depth == 1) {
+        load_set_palette(r.ctx, 0, 8, PALETTE_SET_BITS_BLACK);
     }
-    return load_end(r.ctx, r.h.depth == 1 ? uint32_t{PALETTE_NEGATIVE} : 0u, 8, nullptr);
 }
+
+Status finish(PsdReader& r) { return load_end(r.ctx, 0, 8, nullptr); }
 
 Status read_merged(PsdReader& r)
 {
@@ -278,6 +285,7 @@ Status read_merged(PsdReader& r)
     const size_t line_bytes = stored_line_bytes(r.h, r.h.width);
     std::vector<uint8_t> line16(r.h.depth == 16 ? line_bytes : 0);
     LUM_TRY(load_begin(r.ctx, &h));
+    set_palette(r);
     for (int p = 0; p < planes; ++p) {
         for (int y = 0; y < h.height; ++y) {
             uint8_t* line = r.h.depth == 16 ? line16.data() : h.line_buffer;
@@ -360,6 +368,7 @@ Status read_layer(PsdReader& r, int page)
     int64_t at = r.layer_data_start + static_cast<int64_t>(before);
     LUM_TRY(stream_seek_inside(r.s, at));
     LUM_TRY(load_begin(r.ctx, &h));
+    set_palette(r);
     for (const LayerChannel& c : l->channels) {
         // Transparency goes with red, green and blue only; masks (ids below -1) have rectangles of
         // their own; channels the header has no plane for are left out.

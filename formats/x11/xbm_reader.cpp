@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/line_convert.h"
+#include "formats/common/bilevel_palette.h"
 #include "formats/x11/x11_codecs.h"
 #include "formats/x11/xbm_bits.h"
 
@@ -168,6 +169,7 @@ Status xbm_read(Stream* s, LoadContext* ctx)
     char rest[LINE_MAX];
     std::snprintf(rest, sizeof rest, "%s", values);
     LUM_TRY(load_begin(ctx, &h));
+    load_set_palette(ctx, 0, 8, PALETTE_SET_BITS_BLACK);
 
     ValueReader reader{s, rest};
     uint8_t* out = h.line_buffer;
@@ -180,5 +182,5 @@ Status xbm_read(Stream* s, LoadContext* ctx)
         }
         LUM_TRY(load_put_lines(ctx, -1, y, 1));
     }
-    return load_end(ctx, PALETTE_NEGATIVE, 8, nullptr);
+    return load_end(ctx, 0, 8, PALETTE_SET_BITS_BLACK);
 }

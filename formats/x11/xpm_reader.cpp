@@ -275,15 +275,16 @@ Status xpm_read(Stream* s, LoadContext* ctx)
     LUM_TRY(read_colours(r));
     HeaderInfo h;
     describe(r, &h);
-    LUM_TRY(load_begin(ctx, &h));
-    LUM_TRY(read_pixels(r, &h));
-    if (r.colours > PALETTE_COLOURS) return load_end(ctx, 0, 8, nullptr);
+    const bool indexed = r.colours <= PALETTE_COLOURS;
     uint8_t palette[3 * PALETTE_COLOURS] = {};
-    for (long i = 0; i < r.colours; ++i) {
+    for (long i = 0; indexed && i < r.colours; ++i) {
         const XpmColour& c = r.entries[static_cast<size_t>(i)];
         palette[3 * i] = c.red;
         palette[3 * i + 1] = c.green;
         palette[3 * i + 2] = c.blue;
     }
-    return load_end(ctx, 0, 8, palette);
+    LUM_TRY(load_begin(ctx, &h));
+    load_set_palette(ctx, 0, 8, indexed ? palette : nullptr);
+    LUM_TRY(read_pixels(r, &h));
+    return load_end(ctx, 0, 8, indexed ? palette : nullptr);
 }

@@ -1,6 +1,8 @@
 // The IFF codec: interleaved planes into indices, true colour and both HAM modes, Extra
 // Half-Brite, mask planes, chunky PBM rows, ByteRun1 rows, hostile chunk sizes, and round trips
 // through the writer raw and packed.
+#include <algorithm>
+
 #include "cli/inspect.h"
 #include "formats/codec_files.h"
 #include "formats/iff/iff_codec.h"
@@ -197,7 +199,7 @@ TEST_F(Iff, RoundTripsRawAndPacked)
             if (c.type == PIXEL_GREY || c.type == PIXEL_COLORS) pic.colour_used = static_cast<int16_t>(c.colours);
             if (c.type == PIXEL_COLORS)
                 for (int i = 0; i < 768; ++i) pic.colour_map[i] = static_cast<uint8_t>(i * 37 % 251);
-            for (int x = 3; x < 30; ++x) picture_line(&pic, 2)[x] = 0;  // runs for the packer
+            for (int x = 3; x < std::min(30, pic.bytes_per_line); ++x) picture_line(&pic, 2)[x] = 0;  // runs for the packer
             if (c.type == PIXEL_BGRA)
                 for (int y = 0; y < pic.height; ++y)
                     for (int x = 0; x < pic.width; ++x) picture_line(&pic, y)[4 * x + 3] = 255;

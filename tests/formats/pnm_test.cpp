@@ -99,6 +99,8 @@ TEST_F(Pnm, BadHeadersAndDamagedFiles)
     EXPECT_EQ(row_bytes(partial, 0), (Bytes{1, 2}));
     EXPECT_EQ(row_bytes(partial, 1), (Bytes{0, 0}));
     load_pnm("P2 2 1 255 7", 0, STATUS_INCOMPLETE);
+    Picture& bits = load_pnm(std::string("P4\n8 2\n\x0F", 8), LOAD_ACCEPT_DAMAGED);
+    EXPECT_EQ(row_bytes(bits, 0), (Bytes{0xF0}));
 }
 
 TEST_F(Pnm, WriterHeadersAndAsciiBitmap)

@@ -79,9 +79,12 @@ TEST_F(X11, XbmRefusalsAndMissingValues)
     load_as("#define t_width 16000\n#define t_height 1\nstatic char t_bits[] = {0x00};\n", "xbm", 0, STATUS_UNKNOWN_FORMAT);
     load_as(std::string("#define t_width 8\n\x01\x02\x03", 21), "xbm", 0, STATUS_UNKNOWN_FORMAT);
     load_as("#define t_width 8\n#define t_height 3\nstatic char t_bits[] = {0x00, 0x01};\n", "xbm", 0, STATUS_INCOMPLETE);
+    // The lines read keep their polarity although the file ends early.
     Picture& partial = load_as("#define t_width 8\n#define t_height 3\nstatic char t_bits[] = {0x00, 0x01};\n", "xbm",
-                               LOAD_ACCEPT_DAMAGED);
-    EXPECT_EQ(partial.height, 3);
+                               LOAD_ACCEPT_DAMAGED | LOAD_BILEVEL_AS_GREY);
+    ASSERT_EQ(partial.height, 3);
+    EXPECT_EQ(row_bytes(partial, 0), (Bytes(8, 255)));
+    EXPECT_EQ(row_bytes(partial, 1), (Bytes{0, 255, 255, 255, 255, 255, 255, 255}));
 }
 
 TEST_F(X11, XbmValuesWithoutPrefixAndOnOneLine)
