@@ -110,8 +110,52 @@ TEST_F(Jpeg, RoundTripsKeepSizeTypeAndLook)
     ASSERT_EQ(load(file.path(), &back), STATUS_OK);
     EXPECT_EQ(back.type, PIXEL_GREY);
     picture_free(&back);
+}
+
+// JPEG is the program's only way out: every picture is written as it looks on screen.
+TEST_F(Jpeg, FewLevelGreyBilevelAndColourMappedPicturesAreWrittenAsTheyLook)
+{
+    TempFile file(".jpg");
+    Picture back{};
+
+    // Bilevel: a set bit is white.
+    Picture& bits = gradient(PIXEL_BINARY, 16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) bit_put(picture_line(&bits, y), x, x >= 8);
+    ASSERT_EQ(save(bits, file.path(), 95), STATUS_OK);
+    ASSERT_EQ(load(file.path(), &back), STATUS_OK);
+    ASSERT_EQ(back.type, PIXEL_GREY);
+    EXPECT_LT(picture_line(&back, 4)[1], 10);
+    EXPECT_GT(picture_line(&back, 4)[14], 245);
+    picture_free(&back);
+
+    // Sixteen grey levels hold 0 to 15 and look like 0 to 255.
+    Picture& grey = gradient(PIXEL_GREY, 16, 16);
+    grey.colour_used = 16;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) picture_line(&grey, y)[x] = static_cast<uint8_t>(x < 8 ? 3 : 15);
+    ASSERT_EQ(save(grey, file.path(), 95), STATUS_OK);
+    ASSERT_EQ(load(file.path(), &back), STATUS_OK);
+    EXPECT_NEAR(picture_line(&back, 8)[2], 51, 4);
+    EXPECT_GT(picture_line(&back, 8)[13], 250);
+    picture_free(&back);
+
+    // A colour map gives true colour: red on the left, blue on the right.
     Picture& mapped = gradient(PIXEL_COLORS, 16, 16);
-    EXPECT_EQ(save(mapped, file.path()), STATUS_TYPE_UNSUPPORTED);
+    mapped.colour_used = 2;
+    mapped.colour_map[0] = 255;
+    mapped.colour_map[512 + 1] = 255;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) picture_line(&mapped, y)[x] = static_cast<uint8_t>(x >= 8);
+    ASSERT_EQ(save(mapped, file.path(), 95), STATUS_OK);
+    ASSERT_EQ(load(file.path(), &back), STATUS_OK);
+    ASSERT_EQ(back.type, PIXEL_RGB);
+    const uint8_t* row = picture_line(&back, 8);
+    EXPECT_GT(row[3 * 1], 240);
+    EXPECT_LT(row[3 * 1 + 2], 15);
+    EXPECT_LT(row[3 * 14], 15);
+    EXPECT_GT(row[3 * 14 + 2], 240);
+    picture_free(&back);
 }
 
 TEST_F(Jpeg, CmykIsWrittenInvertedAndReadBackEitherWay)
