@@ -20,7 +20,8 @@ constexpr uint16_t BMP_SIGNATURE = 0x4D42;  // "BM"
 constexpr int64_t FILE_HEADER_BYTES = 14;
 constexpr int64_t OS2_INFO_BYTES = 12;
 constexpr int64_t WINDOWS_INFO_BYTES = 40;
-constexpr int64_t MASKS_IN_HEADER_BYTES = 56;  // headers this long hold the four colour masks
+constexpr int64_t MASKS_IN_HEADER_BYTES = 52;  // headers this long hold the colour masks
+constexpr int64_t ALPHA_IN_HEADER_BYTES = 56;  // ... and from this long an alpha mask too
 constexpr int64_t MASKS_OFFSET = FILE_HEADER_BYTES + WINDOWS_INFO_BYTES;
 constexpr int64_t DXT_DATA_OFFSET = 74;
 constexpr int64_t SIDE_LIMIT = 32000;
@@ -61,8 +62,9 @@ Status read_headers(Stream* s, BmpHeader* b)
     b->info_size = stream_read_u32le(s);
     if (b->info_size == OS2_INFO_BYTES) {
         b->os2 = true;
-        b->width = static_cast<int16_t>(stream_read_u16le(s));
-        b->height = static_cast<int16_t>(stream_read_u16le(s));
+        // Unsigned: OS/2 headers have no top-down pictures.
+        b->width = stream_read_u16le(s);
+        b->height = stream_read_u16le(s);
         b->planes = stream_read_u16le(s);
         b->bits = stream_read_u16le(s);
     } else if (b->info_size >= WINDOWS_INFO_BYTES) {
@@ -174,7 +176,7 @@ Masks read_masks(Stream* s, const BmpHeader& b, bool* after_header)
     m.blue = stream_read_u32le(s);
     *after_header = b.info_size < MASKS_IN_HEADER_BYTES;
     // Only the longer headers hold an alpha mask; shorter ones describe opaque pixels.
-    if (b.info_size >= MASKS_IN_HEADER_BYTES) m.alpha = stream_read_u32le(s);
+    if (b.info_size >= ALPHA_IN_HEADER_BYTES) m.alpha = stream_read_u32le(s);
     return m;
 }
 
@@ -261,7 +263,7 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
         h->layout_flags = LAYOUT_BGRA;
         force_opaque = m.alpha == 0;
     } else {
-        // 16-bit pixels too: their narrow fields are widened by repeating bits.
+        // 16-bit pixels too: their fields are brought to 8 bits by one rule whatever their width.
         extract = true;
         h->bits_per_plane = m.alpha ? 32 : 24;
         h->bytes_per_plane_line = width * (m.alpha ? 4 : 3);
@@ -326,8 +328,8 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
 
     Status status = STATUS_OK;
     if (b.compression == BMP_RLE8 || b.compression == BMP_RLE4) {
-        // Runs may carry on past a line's end into the next lines, so the whole picture is
-        // decoded before its lines are handed on.
+        // Deltas jump down past lines not yet complete, so the whole picture is decoded before
+        // its lines are handed on.
         const size_t line_bytes = static_cast<size_t>(h->bytes_per_plane_line);
         uint8_t* image = pixels_alloc(static_cast<uint64_t>(line_bytes) * static_cast<uint64_t>(height));
         if (!image) {
