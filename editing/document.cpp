@@ -99,7 +99,6 @@ Status load_photo(const char* path, const LoadParams& params, FileInfo* info, Pi
     PictureHandle picture = PictureHandle::create();
     if (!picture) return STATUS_NO_MEMORY;
     FileInfo local{};
-    if (info) file_info_free_texts(info);
     const Status status = load_picture(path, picture.get(), &params, info ? info : &local);
     file_info_free_texts(&local);
     LUM_TRY(status);
@@ -171,6 +170,7 @@ Status document_open_fit(PhotoDocument* doc, const char* path, int box_width, in
         params.box_width = box_height;
         params.box_height = box_width;
         picture.reset();
+        if (info) file_info_free_texts(info);
         LUM_TRY(load_photo(path, params, info, &picture));
     }
     return install(doc, path, std::move(picture));

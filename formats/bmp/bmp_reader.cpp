@@ -203,9 +203,26 @@ bool alpha_is_used(Stream* s, int64_t start, int64_t row_bytes, int width, int h
     return used;
 }
 
-// Pixels whose masks the pipeline has no layout for, as R, G, B (and A) bytes.
+// Pixels whose masks the pipeline has no layout for, as R, G, B (and A) bytes. Fields of up to
+// 8 bits (all those of 16-bit pixels in practice) go through a table of their levels: a division
+// a component would cost more than the rest of the reading.
+struct Field {
+    BitField field;
+    bool table;
+    uint8_t levels[256];
+
+    explicit Field(uint32_t mask) : field(bit_field_from_mask(mask)), table(field.max != 0 && field.max <= 255), levels{}
+    {
+        for (uint32_t v = 0; table && v <= field.max; ++v) levels[v] = bit_field_value(field, v << field.shift);
+    }
+    uint8_t operator()(uint32_t pixel) const
+    {
+        return table ? levels[(pixel & field.mask) >> field.shift] : bit_field_value(field, pixel);
+    }
+};
+
 struct FieldSet {
-    BitField red, green, blue, alpha;
+    Field red, green, blue, alpha;
     int pixel_bytes;
     bool with_alpha;
 };
@@ -215,10 +232,10 @@ void extract_fields(const FieldSet& f, const uint8_t* in, uint8_t* out, int widt
     const int step = f.with_alpha ? 4 : 3;
     for (int x = 0; x < width; ++x, in += f.pixel_bytes, out += step) {
         const uint32_t v = pixel_word(in, f.pixel_bytes);
-        out[0] = bit_field_value(f.red, v);
-        out[1] = bit_field_value(f.green, v);
-        out[2] = bit_field_value(f.blue, v);
-        if (f.with_alpha) out[3] = bit_field_value(f.alpha, v);
+        out[0] = f.red(v);
+        out[1] = f.green(v);
+        out[2] = f.blue(v);
+        if (f.with_alpha) out[3] = f.alpha(v);
     }
 }
 
@@ -268,8 +285,7 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
         h->bits_per_plane = m.alpha ? 32 : 24;
         h->bytes_per_plane_line = width * (m.alpha ? 4 : 3);
     }
-    const FieldSet fields{bit_field_from_mask(m.red), bit_field_from_mask(m.green), bit_field_from_mask(m.blue),
-                          bit_field_from_mask(m.alpha), pixel_bytes, m.alpha != 0};
+    const FieldSet fields{Field(m.red), Field(m.green), Field(m.blue), Field(m.alpha), pixel_bytes, m.alpha != 0};
     HeapBytes stored;
     if (extract) {
         stored = heap_bytes(static_cast<size_t>(row_bytes));

@@ -196,6 +196,12 @@ TEST(Cli, RetouchNamesTheFormatAndTheRealReasons)
     EXPECT_EQ(nowhere.out, "status=5\n");
     EXPECT_NE(nowhere.err.find("/no/such/folder/out.jpg"), std::string::npos);
 
+    // Thumbnails of palette pictures are saved as JPEG too, nearest or averaged.
+    TempFile thumb(".jpg");
+    const CliRun nearest = run({"thumb", "--box", "40x40", photo, thumb.path()});
+    EXPECT_EQ(nearest.code, 0) << nearest.err;
+    EXPECT_NE(run({"info", thumb.path()}).out.find("format=jpeg width=40 height=20"), std::string::npos);
+
     // A file that is not a picture: the loader's own status, from one load.
     TempFile text(".bmp", "this is not a bitmap at all");
     const CliRun unknown = run({"retouch", text.path(), "flip-h"});
