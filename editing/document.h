@@ -39,8 +39,8 @@ struct PhotoDocument {
 
 // Opening keeps the photo's comment, Exif and IPTC blocks, and turns the picture upright as its
 // Exif orientation says (the saved file then carries orientation 1). The load's status is
-// returned; `info`, when given, receives what the load tells of the file (its format, and the
-// reader's message on failure).
+// returned; `info`, when given (cleared to zero), receives what the load tells of the file (its
+// format, and the reader's message on failure); its texts are the caller's to free.
 Status document_open(PhotoDocument* doc, const char* path, FileInfo* info = nullptr);
 // As document_open, the upright photo no larger than the box.
 Status document_open_fit(PhotoDocument* doc, const char* path, int box_width, int box_height,
