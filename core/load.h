@@ -203,6 +203,7 @@ struct LoadContext {
     int32_t text_count;
     char* texts[LOAD_TEXTS_MAX];
     LoadConversion* conversion;
+    int32_t row_index;  // the registry row whose reader runs (plug-in bridges find their library by it)
 };
 
 using FormatReader = Status (*)(Stream* stream, LoadContext* context);
