@@ -14,6 +14,7 @@ constexpr int REGISTRY_GROWTH = 65;
 std::mutex registry_lock;
 int registry_users = 0;
 FormatEntry* rows = nullptr;
+FormatSignature* signatures = nullptr;
 int row_count = 0;
 int row_capacity = 0;
 
@@ -35,8 +36,13 @@ bool registry_reserve(int count)
     while (capacity - row_count < count) capacity += REGISTRY_GROWTH;
     auto* grown = static_cast<FormatEntry*>(std::realloc(rows, static_cast<size_t>(capacity) * sizeof(FormatEntry)));
     if (!grown) return false;
-    std::memset(grown + row_capacity, 0, static_cast<size_t>(capacity - row_capacity) * sizeof(FormatEntry));
     rows = grown;
+    std::memset(rows + row_capacity, 0, static_cast<size_t>(capacity - row_capacity) * sizeof(FormatEntry));
+    // Plug-in rows have no signature check: their readers decide alone.
+    auto* checks = static_cast<FormatSignature*>(std::realloc(signatures, static_cast<size_t>(capacity) * sizeof(FormatSignature)));
+    if (!checks) return false;
+    signatures = checks;
+    std::memset(signatures + row_capacity, 0, static_cast<size_t>(capacity - row_capacity) * sizeof(FormatSignature));
     row_capacity = capacity;
     return true;
 }
@@ -65,12 +71,20 @@ void library_init()
     std::lock_guard<std::mutex> lock(registry_lock);
     if (registry_users++ > 0) return;
     rows = static_cast<FormatEntry*>(std::calloc(FORMAT_MAX, sizeof(FormatEntry)));
+    signatures = static_cast<FormatSignature*>(std::calloc(FORMAT_MAX, sizeof(FormatSignature)));
     row_count = 0;
-    row_capacity = rows ? FORMAT_MAX : 0;
-    if (!rows) return;
+    if (!rows || !signatures) {
+        std::free(rows);
+        std::free(signatures);
+        rows = nullptr;
+        signatures = nullptr;
+        return;
+    }
+    row_capacity = FORMAT_MAX;
     for (int i = 0; i < builtin_format_count && row_count < FORMAT_MAX; ++i) {
-        const FormatEntry& row = builtin_formats[i];
+        const FormatEntry& row = builtin_formats[i].row;
         if (row.init && !row.init()) continue;
+        signatures[row_count] = builtin_formats[i].signature;
         FormatEntry& entry = rows[row_count++];
         entry = row;
         if (entry.reader) entry.flags |= FORMAT_READ;
@@ -93,7 +107,9 @@ void library_exit()
         }
     }
     std::free(rows);
+    std::free(signatures);
     rows = nullptr;
+    signatures = nullptr;
     row_count = 0;
     row_capacity = 0;
     // Last: the rows' exit functions and names may live in the plug-in libraries.
@@ -101,6 +117,8 @@ void library_exit()
 }
 
 FormatEntry* format_rows() { return rows; }
+
+FormatSignature* format_signatures() { return signatures; }
 
 int format_count() { return row_count; }
 
