@@ -4,13 +4,19 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/format_internal.h"
+#include "core/plugin.h"
+
 namespace {
 
-std::mutex registry_mutex;
+constexpr int REGISTRY_GROWTH = 65;
+
+std::mutex registry_lock;
 int registry_users = 0;
 FormatEntry* rows = nullptr;
 FormatSignature* signatures = nullptr;
 int row_count = 0;
+int row_capacity = 0;
 
 void copy_text(char* out, int size, const char* text)
 {
@@ -21,9 +27,48 @@ void copy_text(char* out, int size, const char* text)
 
 }  // namespace
 
+std::mutex& registry_mutex() { return registry_lock; }
+
+bool registry_reserve(int count)
+{
+    if (row_capacity - row_count >= count) return true;
+    int capacity = row_capacity;
+    while (capacity - row_count < count) capacity += REGISTRY_GROWTH;
+    auto* grown = static_cast<FormatEntry*>(std::realloc(rows, static_cast<size_t>(capacity) * sizeof(FormatEntry)));
+    if (!grown) return false;
+    rows = grown;
+    std::memset(rows + row_capacity, 0, static_cast<size_t>(capacity - row_capacity) * sizeof(FormatEntry));
+    // Plug-in rows have no signature check: their readers decide alone.
+    auto* checks = static_cast<FormatSignature*>(std::realloc(signatures, static_cast<size_t>(capacity) * sizeof(FormatSignature)));
+    if (!checks) return false;
+    signatures = checks;
+    std::memset(signatures + row_capacity, 0, static_cast<size_t>(capacity - row_capacity) * sizeof(FormatSignature));
+    row_capacity = capacity;
+    return true;
+}
+
+FormatEntry* registry_append_row()
+{
+    if (!rows || row_count >= row_capacity) return nullptr;
+    FormatEntry* row = &rows[row_count++];
+    *row = FormatEntry{};
+    return row;
+}
+
+void registry_truncate(int count)
+{
+    if (count >= 0 && count < row_count) row_count = count;
+}
+
+int registry_index_of(const FormatEntry* row)
+{
+    if (!rows || row < rows || row >= rows + row_count) return -1;
+    return static_cast<int>(row - rows);
+}
+
 void library_init()
 {
-    std::lock_guard<std::mutex> lock(registry_mutex);
+    std::lock_guard<std::mutex> lock(registry_lock);
     if (registry_users++ > 0) return;
     rows = static_cast<FormatEntry*>(std::calloc(FORMAT_MAX, sizeof(FormatEntry)));
     signatures = static_cast<FormatSignature*>(std::calloc(FORMAT_MAX, sizeof(FormatSignature)));
@@ -35,6 +80,7 @@ void library_init()
         signatures = nullptr;
         return;
     }
+    row_capacity = FORMAT_MAX;
     for (int i = 0; i < builtin_format_count && row_count < FORMAT_MAX; ++i) {
         const FormatEntry& row = builtin_formats[i].row;
         if (row.init && !row.init()) continue;
@@ -44,11 +90,12 @@ void library_init()
         if (entry.reader) entry.flags |= FORMAT_READ;
         if (entry.writer) entry.flags |= FORMAT_WRITE;
     }
+    plugin_scan();
 }
 
 void library_exit()
 {
-    std::lock_guard<std::mutex> lock(registry_mutex);
+    std::lock_guard<std::mutex> lock(registry_lock);
     if (registry_users == 0 || --registry_users > 0) return;
     for (int i = 0; i < row_count; ++i) {
         FormatEntry& row = rows[i];
@@ -64,6 +111,9 @@ void library_exit()
     rows = nullptr;
     signatures = nullptr;
     row_count = 0;
+    row_capacity = 0;
+    // Last: the rows' exit functions and names may live in the plug-in libraries.
+    plugin_unload_all();
 }
 
 FormatEntry* format_rows() { return rows; }
@@ -80,8 +130,7 @@ const char* format_get_name(int index)
 int format_get_info(int index, FormatInfo* out, int load_plugin)
 {
     if (index < 0 || index >= row_count) return -1;
-    (void)load_plugin;  // plug-in rows are loaded when the plug-in folder is supported
-    const FormatEntry& row = rows[index];
+    const FormatEntry row = load_plugin ? plugin_row_ready(index) : rows[index];
     *out = FormatInfo{};
     copy_text(out->name, sizeof out->name, row.name);
     out->index = static_cast<uint16_t>(index);

@@ -8,6 +8,7 @@
 
 enum : uint32_t {
     FORMAT_PROBE = 0x1,
+    FORMAT_PLUGIN_FLAG = 0x2,  // a plug-in's own mark (set-flags 0, every ".usr" row); not read here
     FORMAT_PLUGIN_PENDING = 0x4,
     FORMAT_PLUGIN_PENDING_USR = 0x8,
     FORMAT_REOPEN = 0x10,

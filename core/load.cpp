@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/plugin.h"
 #include "core/load_internal.h"
 
 namespace {
@@ -45,10 +46,13 @@ FileHead read_head(Stream* stream)
 
 Status try_reader(LoadContext* ctx, int index, const FileHead& head)
 {
-    FormatEntry& row = format_rows()[index];
+    // A plug-in row is completed under the registry lock the first time it is used; the copy
+    // keeps this load clear of another thread completing it at the same moment.
+    const FormatEntry row = plugin_row_ready(index);
     if (!row.reader) return STATUS_UNKNOWN_FORMAT;
     const FormatSignature signature = format_signatures()[index];
     if (signature && !signature(head.bytes, head.size)) return STATUS_UNKNOWN_FORMAT;
+    ctx->row_index = index;
     ctx->private_value = row.private_value;
     ctx->began = 0;
     ctx->palette_waiting = nullptr;

@@ -212,6 +212,7 @@ struct LoadContext {
     uint32_t palette_kind;
     int32_t palette_bits;
     uint8_t palette[LOAD_PALETTE_BYTES];
+    int32_t row_index;  // the registry row whose reader runs (plug-in bridges find their library by it)
 };
 
 using FormatReader = Status (*)(Stream* stream, LoadContext* context);

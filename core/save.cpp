@@ -1,5 +1,7 @@
 #include "core/save.h"
 
+#include "core/plugin.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -398,7 +400,7 @@ Status save_picture(const char* file_name, const Picture* picture, SaveParams* p
     if (!file_name || !picture || !picture->data) return STATUS_BAD_PARAMETER;
     const int index = params->format_index;
     if (index < 0 || index >= format_count()) return STATUS_NO_WRITER;
-    const FormatEntry& row = format_rows()[index];
+    const FormatEntry row = plugin_row_ready(index);
     if (!row.writer) return STATUS_NO_WRITER;
 
     // Which of the writer's entries takes this picture.
