@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/picture.h"
+#include "core/picture_handle.h"
 
 enum : uint32_t {
     VIEW_MODE_SELECT = 2,  // a frame may be drawn
@@ -263,6 +264,10 @@ public:
     virtual ~PictureView() = default;
     // Shows `picture` (or nothing); with `owns` the view frees it when replaced or destroyed.
     virtual void set_picture(Picture* picture, bool owns) = 0;
+    // A picture its owner keeps (the photo document's), shown as long as the owner says.
+    void show_borrowed(const Picture* picture) { set_picture(const_cast<Picture*>(picture), false); }
+    // A picture the view takes over and frees when it is replaced or destroyed.
+    void show_owned(PictureHandle picture) { set_picture(picture.release(), true); }
     virtual void set_display_mode(int mode) = 0;  // VIEW_DISPLAY_ZOOM or VIEW_DISPLAY_FIT
     virtual void set_zoom(int percent) = 0;
     virtual int zoom() const = 0;

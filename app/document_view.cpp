@@ -1,10 +1,7 @@
 #include "app/document_view.h"
 
 // The document keeps its pictures: the view only borrows them.
-void PictureViewForDocument::view_set_picture(const Picture* picture)
-{
-    view_->set_picture(const_cast<Picture*>(picture), false);
-}
+void PictureViewForDocument::view_set_picture(const Picture* picture) { view_->show_borrowed(picture); }
 
 void PictureViewForDocument::view_zoom_in()
 {

@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +24,7 @@
 #include "cli/ops.h"
 #include "core/format.h"
 #include "core/load.h"
+#include "core/picture_handle.h"
 #include "core/save.h"
 #include "cli/turn.h"
 #include "editing/document.h"
@@ -110,6 +114,17 @@ void report_failure(const char* file, Status status, const char* message)
                  message ? message : "");
 }
 
+// Loads `file` into a new record; the texts of `info` are not kept.
+Status load_into(const char* file, const LoadParams& params, PictureHandle* out, FileInfo* info)
+{
+    PictureHandle pic = PictureHandle::create();
+    if (!pic) return STATUS_NO_MEMORY;
+    const Status status = load_picture(file, pic.get(), &params, info);
+    file_info_free_texts(info);
+    if (status == STATUS_OK) *out = std::move(pic);
+    return status;
+}
+
 int command_info(int argc, char** argv)
 {
     const char* file = nullptr;
@@ -151,17 +166,14 @@ int command_info(int argc, char** argv)
     }
     if (!file) return usage_error("info needs a file", nullptr);
 
-    Picture pic{};
+    PictureHandle pic;
     FileInfo info{};
-    const Status status = load_picture(file, &pic, &params, &info);
+    const Status status = load_into(file, params, &pic, &info);
     if (status != STATUS_OK) {
         report_failure(file, status, info.message);
-        file_info_free_texts(&info);
         return EXIT_FAILED;
     }
-    print_picture_line(status, format_get_name(info.format_index), pic, info, with_hash);
-    file_info_free_texts(&info);
-    picture_free(&pic);
+    print_picture_line(status, format_get_name(info.format_index), *pic, info, with_hash);
     return 0;
 }
 
@@ -238,24 +250,21 @@ int command_convert(int argc, char** argv)
     LoadParams params;
     load_params_init(&params);
     params.flags = LOAD_KEEP_COMMENT | LOAD_KEEP_CHUNKS;
-    Picture pic{};
+    PictureHandle pic;
     FileInfo info{};
-    Status status = load_picture(files[0], &pic, &params, &info);
-    file_info_free_texts(&info);
+    Status status = load_into(files[0], params, &pic, &info);
     if (status != STATUS_OK) {
         report_failure(files[0], status, info.message);
         return EXIT_FAILED;
     }
     std::string written;
-    status = cli_save(pic, files[1], format, static_cast<int>(quality), set_extension ? uint32_t{SAVE_SET_EXTENSION} : 0u, progressive, &written);
+    status = cli_save(*pic, files[1], format, static_cast<int>(quality), set_extension ? uint32_t{SAVE_SET_EXTENSION} : 0u, progressive, &written);
     if (status != STATUS_OK) {
         report_failure(files[1], status, nullptr);
-        picture_free(&pic);
         return EXIT_FAILED;
     }
-    print_picture_line(status, format_get_name(info.format_index), pic, info, false);
+    print_picture_line(status, format_get_name(info.format_index), *pic, info, false);
     std::fprintf(out, "written=%s\n", written.c_str());
-    picture_free(&pic);
     return 0;
 }
 
@@ -269,17 +278,14 @@ Status make_thumbnail(const char* in, const char* out_name, int box_w, int box_h
     params.box_width = box_w;
     params.box_height = box_h;
     if (average) params.reduce_method = 2;
-    Picture pic{};
+    PictureHandle pic;
     FileInfo info{};
-    Status status = load_picture(in, &pic, &params, &info);
-    file_info_free_texts(&info);
+    const Status status = load_into(in, params, &pic, &info);
     if (status != STATUS_OK) {
         *message = info.message;
         return status;
     }
-    status = cli_save(pic, out_name, "jpeg", 80);
-    picture_free(&pic);
-    return status;
+    return cli_save(*pic, out_name, "jpeg", 80);
 }
 
 std::string thumbnail_name(const std::string& folder, const char* file)
@@ -403,28 +409,24 @@ int command_op(int argc, char** argv)
 
     LoadParams params;
     load_params_init(&params);
-    Picture pic{};
+    PictureHandle pic;
     FileInfo info{};
-    Status status = load_picture(input.c_str(), &pic, &params, &info);
-    file_info_free_texts(&info);
+    Status status = load_into(input.c_str(), params, &pic, &info);
     if (status != STATUS_OK) {
         report_failure(input.c_str(), status, info.message);
         return EXIT_FAILED;
     }
-    status = op->run(&pic, call);
+    status = op->run(pic.get(), call);
     if (status != STATUS_OK) {
         report_failure(op->name, status, call.error.c_str());
-        picture_free(&pic);
         return call.error.empty() ? EXIT_FAILED : EXIT_USAGE;
     }
-    if (output) status = cli_save(pic, output);
+    if (output) status = cli_save(*pic, output);
     if (status != STATUS_OK) {
         report_failure(output, status, nullptr);
-        picture_free(&pic);
         return EXIT_FAILED;
     }
-    print_picture_line(status, format_get_name(info.format_index), pic, info, with_hash);
-    picture_free(&pic);
+    print_picture_line(status, format_get_name(info.format_index), *pic, info, with_hash);
     return 0;
 }
 
@@ -445,6 +447,15 @@ bool parse_numbers(const std::string& text, std::vector<double>* out, size_t cou
     return out->size() == count;
 }
 
+// The frame and adjustment numbers are 32-bit integers in the document: larger ones are refused
+// rather than cut down to something else.
+bool whole_numbers_in_range(const std::vector<double>& numbers, std::initializer_list<size_t> which)
+{
+    for (size_t i : which)
+        if (!(numbers[i] >= INT32_MIN && numbers[i] <= INT32_MAX)) return false;
+    return true;
+}
+
 // One document command of `retouch`; false with `error` set when it is not understood.
 bool run_document_command(PhotoDocument* doc, const std::string& command, std::string* error)
 {
@@ -452,6 +463,12 @@ bool run_document_command(PhotoDocument* doc, const std::string& command, std::s
     const std::string name = command.substr(0, eq);
     const std::string args = eq == std::string::npos ? std::string() : command.substr(eq + 1);
     std::vector<double> n;
+    const bool adjust = name == "adjust" && parse_numbers(args, &n, 6);
+    const bool frame = (name == "red-eyes" || name == "crop") && parse_numbers(args, &n, 4);
+    if ((adjust && !whole_numbers_in_range(n, {0, 1, 3, 4, 5})) || (frame && !whole_numbers_in_range(n, {0, 1, 2, 3}))) {
+        *error = "number out of range (32-bit integers only): " + command;
+        return false;
+    }
     if (name == "rotate-left") document_rotate(doc, -90);
     else if (name == "rotate-right") document_rotate(doc, 90);
     else if (name == "flip-h") document_flip_horizontal(doc);
@@ -464,10 +481,9 @@ bool run_document_command(PhotoDocument* doc, const std::string& command, std::s
     else if (name == "sepia") document_sepia(doc);
     else if (name == "undo") document_undo(doc);
     else if (name == "undo-all") document_undo_all(doc);
-    else if (name == "adjust" && parse_numbers(args, &n, 6))
-        document_adjust(doc, int(n[0]), int(n[1]), n[2], int(n[3]), int(n[4]), int(n[5]));
-    else if (name == "red-eyes" && parse_numbers(args, &n, 4)) document_red_eyes(doc, int(n[0]), int(n[1]), int(n[2]), int(n[3]));
-    else if (name == "crop" && parse_numbers(args, &n, 4)) document_crop(doc, int(n[0]), int(n[1]), int(n[2]), int(n[3]));
+    else if (adjust) document_adjust(doc, int(n[0]), int(n[1]), n[2], int(n[3]), int(n[4]), int(n[5]));
+    else if (frame && name == "red-eyes") document_red_eyes(doc, int(n[0]), int(n[1]), int(n[2]), int(n[3]));
+    else if (frame) document_crop(doc, int(n[0]), int(n[1]), int(n[2]), int(n[3]));
     else {
         *error = "unknown command or bad arguments: " + command;
         return false;
@@ -493,15 +509,11 @@ int command_retouch(int argc, char** argv)
 
     PhotoDocument doc;
     document_set_undo(&doc, true);
-    if (!document_open(&doc, input)) {
-        LoadParams params;
-        load_params_init(&params);
-        Picture probe{};
-        FileInfo info{};
-        const Status status = load_picture(input, &probe, &params, &info);
-        picture_free(&probe);
-        file_info_free_texts(&info);
-        report_failure(input, status == STATUS_OK ? Status{STATUS_NO_MEMORY} : status, info.message);
+    FileInfo info{};
+    const Status opened = document_open(&doc, input, &info);
+    file_info_free_texts(&info);
+    if (opened != STATUS_OK) {
+        report_failure(input, opened, info.message);
         return EXIT_FAILED;
     }
     for (const std::string& c : commands) {
@@ -511,14 +523,14 @@ int command_retouch(int argc, char** argv)
             return usage_error(error.c_str(), nullptr);
         }
     }
-    if (output && !document_save(&doc, output, 80)) {
-        report_failure(output, STATUS_WRITE_FAILED, nullptr);
+    const Status saved = output ? document_save(&doc, output, 80) : Status{STATUS_OK};
+    if (saved != STATUS_OK) {
+        report_failure(output, saved, nullptr);
         document_release_all(&doc);
         return EXIT_FAILED;
     }
-    FileInfo info{};
-    info.format_index = static_cast<uint16_t>(format_find_by_name("jpeg"));
-    if (doc.current_picture) print_picture_line(STATUS_OK, nullptr, *doc.current_picture, info, with_hash);
+    // The format of the photo as opened, as `op` prints it.
+    if (doc.current_picture) print_picture_line(STATUS_OK, format_get_name(info.format_index), *doc.current_picture, info, with_hash);
     document_release_all(&doc);
     return 0;
 }

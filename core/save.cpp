@@ -354,6 +354,21 @@ int bits_for_colours(int n)
     return 8;
 }
 
+void save_remap_visible_levels(SaveContext* ctx, uint8_t table[256])
+{
+    const Picture* p = ctx->picture;
+    if (!p) return;
+    if (p->type == PIXEL_BINARY) {
+        for (int v = 0; v < 256; ++v) table[v] = v ? 255 : 0;
+    } else if (p->type == PIXEL_GREY && p->bits_per_component <= 8 && p->colour_used > 1 && p->colour_used < 256) {
+        const int top = p->colour_used - 1;
+        for (int v = 0; v < 256; ++v) table[v] = static_cast<uint8_t>((v < top ? v : top) * 255 / top);
+    } else {
+        return;
+    }
+    ctx->remap = table;
+}
+
 int save_get_param(const SaveContext* ctx, int which)
 {
     switch (which) {

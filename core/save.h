@@ -125,6 +125,11 @@ void save_end(SaveContext* context);
 // 0 quality, 1 and 2 the reserved words at offsets 98 and 100.
 int save_get_param(const SaveContext* context, int which);
 
+// Grey pictures of fewer than 256 levels hold 0 to levels - 1, and bilevel pictures fetched a
+// byte a pixel give 0 and 1. A writer that stores plain 8-bit grey wants them as they look, spread
+// over 0 to 255: this fills `table` and installs it as the context's remapping when needed.
+void save_remap_visible_levels(SaveContext* context, uint8_t table[256]);
+
 // Bits per pixel a palette of n colours needs.
 int bits_for_colours(int n);
 

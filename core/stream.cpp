@@ -8,6 +8,8 @@
 #include <cstring>
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -46,6 +48,44 @@ int64_t readable_file_size(const char* name)
 #endif
     if ((st.st_mode & S_IFMT) == S_IFDIR || st.st_size <= 0) return -1;
     return static_cast<int64_t>(st.st_size);
+}
+
+// The standard input copied into an anonymous temporary file: a pipe has no size and cannot go
+// back, and the readers and the recognition both need to. Null when the input is empty or the
+// copy cannot be made.
+FILE* spool_standard_input(int64_t* size)
+{
+#if defined(_WIN32)
+    _setmode(_fileno(stdin), _O_BINARY);
+    char name[TEMP_NAME_MAX];
+    if (!temp_file_name(name)) return nullptr;
+    // T: kept in memory when it can be; D: the file goes when it is closed.
+    FILE* spool = std::fopen(name, "w+bTD");
+    if (!spool) {
+        std::remove(name);
+        return nullptr;
+    }
+#else
+    FILE* spool = std::tmpfile();
+    if (!spool) return nullptr;
+#endif
+    char buffer[64 * 1024];
+    int64_t total = 0;
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+        if (std::fwrite(buffer, 1, got, spool) != got) {
+            std::fclose(spool);
+            return nullptr;
+        }
+        total += static_cast<int64_t>(got);
+    }
+    if (total == 0 || std::fflush(spool) != 0) {
+        std::fclose(spool);
+        return nullptr;
+    }
+    std::rewind(spool);
+    *size = total;
+    return spool;
 }
 
 uint32_t read_bytes(Stream* s, int n, bool big_endian)
@@ -108,7 +148,8 @@ Stream* stream_open(const char* name, int mode)
         const bool in = name[3] == 'i';
         if (in && (mode & STREAM_MODE_WRITE_BIT)) return nullptr;
         if (!in && (mode & STREAM_MODE_READ_BIT)) return nullptr;
-        file = in ? stdin : stdout;
+        file = in ? spool_standard_input(&size) : stdout;
+        if (!file) return nullptr;
         standard = 1;
     } else {
         if (reads_only(mode)) {
@@ -132,7 +173,7 @@ Stream* stream_open(const char* name, int mode)
     if (!s || !name_copy) {
         std::free(s);
         std::free(name_copy);
-        if (!standard) std::fclose(file);
+        if (file != stdout) std::fclose(file);
         return nullptr;
     }
     std::memcpy(name_copy, name, name_bytes);
@@ -148,7 +189,8 @@ void stream_close(Stream* stream)
 {
     if (!stream) return;
     std::fflush(stream->file);
-    if (!stream->standard) std::fclose(stream->file);
+    // The standard input is read through a copy of its own, which goes with the stream.
+    if (!stream->standard || stream->file != stdout) std::fclose(stream->file);
     std::free(stream->name);
     std::free(stream);
 }

@@ -17,7 +17,7 @@ enum : int {
 struct Stream {
     FILE* file;
     int64_t size;      // taken from the file system when opened for reading
-    int standard;      // the process's standard input or output: never closed
+    int standard;      // the process's standard input (read through a copy) or output: never closed
     int seekable;      // 0: forward skips read and drop the bytes
     int writing;
     char* name;

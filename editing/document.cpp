@@ -1,7 +1,8 @@
 #include "editing/document.h"
 
+#include <cstdint>
 #include <cstdlib>
-#include <new>
+#include <utility>
 
 #include "core/format.h"
 #include "core/load.h"
@@ -15,53 +16,41 @@
 
 namespace {
 
-void free_record(Picture*& p)
-{
-    if (!p) return;
-    picture_free(p);
-    delete p;
-    p = nullptr;
-}
-
 void show(PhotoDocument* doc)
 {
-    if (doc->view) doc->view->view_set_picture(doc->current_picture);
+    if (doc->view) doc->view->view_set_picture(doc->current_picture.get());
 }
 
-// After a failed operation the current record either still holds the undo picture's blocks
-// (the operation wrote nothing) or holds none (what it made was freed): either way it gets a copy
-// of its own, so that the two never share storage and nothing is freed twice.
-void restore_after_failure(PhotoDocument* doc)
-{
-    if (!doc->undo_enabled || !doc->undo_picture || !doc->current_picture) return;
-    Picture copy{};
-    if (picture_clone(doc->undo_picture, &copy) == 0) {
-        *doc->current_picture = copy;
-    } else {
-        // Without memory for a copy the undo state is given up rather than shared.
-        *doc->current_picture = *doc->undo_picture;
-        *doc->undo_picture = Picture{};
-        free_record(doc->undo_picture);
-    }
-}
-
-// The shape of every retouching command: keep the undo state, run the operation from the undo
-// picture into the current one (or in place without undo), show the result, mark the change.
+// The undo hand-over, the one place where a command's pictures change hands. With undo, the
+// operation builds a new picture from the current one; only when it succeeds does the current
+// picture become the undo picture and the new one the current. Without undo, an undo picture left
+// from before no longer matches and goes, and the operation works in place. Either way a failed
+// operation leaves both pictures as they were.
 template <typename Operation>
-bool retouch(PhotoDocument* doc, Operation&& operation)
+Status run_with_undo(PhotoDocument* doc, Operation&& operation)
 {
-    if (!doc->current_picture) return false;
-    document_save_undo(doc);
-    const Status status = doc->undo_enabled ? operation(doc->undo_picture, doc->current_picture)
-                                            : operation(doc->current_picture, nullptr);
-    if (status != STATUS_OK) {
-        restore_after_failure(doc);
-        show(doc);
-        return false;
+    if (!doc->undo_enabled) {
+        doc->undo_picture.reset();
+        return operation(doc->current_picture.get(), nullptr);
     }
+    PictureHandle result = PictureHandle::create();
+    if (!result) return STATUS_NO_MEMORY;
+    LUM_TRY(operation(doc->current_picture.get(), result.get()));
+    doc->undo_picture = std::move(doc->current_picture);
+    doc->current_picture = std::move(result);
+    return STATUS_OK;
+}
+
+// The shape of every retouching command: the operation through the undo hand-over, the result
+// shown, the change marked.
+template <typename Operation>
+Status retouch(PhotoDocument* doc, Operation&& operation)
+{
+    if (!doc->current_picture) return STATUS_BAD_PARAMETER;
+    const Status status = run_with_undo(doc, operation);
     show(doc);
-    doc->modified = true;
-    return true;
+    if (status == STATUS_OK) doc->modified = true;
+    return status;
 }
 
 bool has_colour_components(const PhotoDocument* doc)
@@ -69,7 +58,15 @@ bool has_colour_components(const PhotoDocument* doc)
     return doc->current_picture && doc->current_picture->components_per_pixel >= 2;
 }
 
-Rect from_edges(int left, int top, int right, int bottom) { return Rect{left, top, right - left, bottom - top}; }
+// The frame between two pairs of edges, held to the picture: what lies outside is clipped away by
+// the operations anyway, and held there no edge, however far out, can overflow the frame's size.
+Rect frame_from_edges(const Picture* p, int left, int top, int right, int bottom)
+{
+    auto hold = [](int64_t v, int64_t end) { return v < 0 ? 0 : v > end ? end : v; };
+    const int64_t l = hold(left, p->width), r = hold(right, p->width);
+    const int64_t t = hold(top, p->height), b = hold(bottom, p->height);
+    return Rect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r - l), static_cast<int32_t>(b - t)};
+}
 
 // The Exif orientation of a freshly opened photo: the picture is turned upright and the tag
 // set to 1, so that the photo is never turned twice.
@@ -80,10 +77,15 @@ PictureChunk* exif_chunk(const Picture* picture)
     return nullptr;
 }
 
-void settle_orientation(Picture* picture)
+int exif_orientation_of(const Picture* picture)
 {
     const PictureChunk* exif = exif_chunk(picture);
-    const int orientation = exif ? exif_orientation(exif->bytes, exif->size) : 0;
+    return exif ? exif_orientation(exif->bytes, exif->size) : 0;
+}
+
+void settle_orientation(Picture* picture)
+{
+    const int orientation = exif_orientation_of(picture);
     if (orientation < 2) return;
     // The turn gives the picture new blocks, its chunks included: look the block up again after.
     if (picture_apply_orientation(picture, orientation) != STATUS_OK) return;
@@ -91,21 +93,26 @@ void settle_orientation(Picture* picture)
     if (turned) exif_set_orientation(turned->bytes, turned->size, 1);
 }
 
-bool open_with(PhotoDocument* doc, const char* path, const LoadParams& params)
+// Loads a photo as it was stored (not yet turned upright).
+Status load_photo(const char* path, const LoadParams& params, FileInfo* info, PictureHandle* out)
 {
-    document_release_current(doc);
-    auto* picture = new (std::nothrow) Picture{};
-    if (!picture) return false;
-    doc->modified = false;
-    if (load_picture(path, picture, &params, nullptr) != STATUS_OK) {
-        delete picture;
-        return false;
-    }
-    settle_orientation(picture);
-    doc->current_picture = picture;
+    PictureHandle picture = PictureHandle::create();
+    if (!picture) return STATUS_NO_MEMORY;
+    FileInfo local{};
+    const Status status = load_picture(path, picture.get(), &params, info ? info : &local);
+    file_info_free_texts(&local);
+    LUM_TRY(status);
+    *out = std::move(picture);
+    return STATUS_OK;
+}
+
+Status install(PhotoDocument* doc, const char* path, PictureHandle picture)
+{
+    settle_orientation(picture.get());
+    doc->current_picture = std::move(picture);
     doc->file_name = path;
     show(doc);
-    return true;
+    return STATUS_OK;
 }
 
 LoadParams photo_params()
@@ -137,150 +144,154 @@ Status picture_apply_orientation(Picture* p, int orientation)
     }
 }
 
-bool document_open(PhotoDocument* doc, const char* path) { return open_with(doc, path, photo_params()); }
-
-bool document_open_fit(PhotoDocument* doc, const char* path, int box_width, int box_height)
+Status document_open(PhotoDocument* doc, const char* path, FileInfo* info)
 {
+    document_release_current(doc);
+    doc->modified = false;
+    PictureHandle picture;
+    LUM_TRY(load_photo(path, photo_params(), info, &picture));
+    return install(doc, path, std::move(picture));
+}
+
+Status document_open_fit(PhotoDocument* doc, const char* path, int box_width, int box_height, FileInfo* info)
+{
+    document_release_current(doc);
+    doc->modified = false;
     LoadParams params = photo_params();
     params.reduce_method = 2;
     params.box_width = box_width;
     params.box_height = box_height;
-    return open_with(doc, path, params);
+    PictureHandle picture;
+    LUM_TRY(load_photo(path, params, info, &picture));
+    // Orientations 5 to 8 turn the photo a quarter: the box it must fit once upright is the
+    // given one turned too. The orientation is known only once the file is read.
+    const int orientation = exif_orientation_of(picture.get());
+    if (orientation >= 5 && box_width != box_height) {
+        params.box_width = box_height;
+        params.box_height = box_width;
+        picture.reset();
+        if (info) file_info_free_texts(info);
+        LUM_TRY(load_photo(path, params, info, &picture));
+    }
+    return install(doc, path, std::move(picture));
 }
 
 void document_undo(PhotoDocument* doc)
 {
     if (!doc->undo_picture) return;
     document_release_current(doc);
-    doc->current_picture = doc->undo_picture;
-    doc->undo_picture = nullptr;
+    doc->current_picture = std::move(doc->undo_picture);
     show(doc);
     doc->modified = false;
 }
 
-bool document_undo_all(PhotoDocument* doc)
+Status document_undo_all(PhotoDocument* doc)
 {
     const std::string name = doc->file_name;
     return document_open(doc, name.c_str());
 }
 
-bool document_save(PhotoDocument* doc, const char* path, int quality)
+Status document_save(PhotoDocument* doc, const char* path, int quality)
 {
-    if (!doc->current_picture) return false;
+    if (!doc->current_picture) return STATUS_BAD_PARAMETER;
     SaveParams params;
     save_params_init(&params);
     params.format_index = static_cast<int16_t>(format_find_by_name("jpeg"));
     params.quality = static_cast<uint16_t>(quality);
-    if (save_picture(path, doc->current_picture, &params) != STATUS_OK) return false;
+    LUM_TRY(save_picture(path, doc->current_picture.get(), &params));
     doc->modified = false;
-    return true;
+    return STATUS_OK;
 }
 
 void document_release_current(PhotoDocument* doc)
 {
     if (doc->view) doc->view->view_set_picture(nullptr);
-    free_record(doc->current_picture);
+    doc->current_picture.reset();
 }
 
 void document_release_all(PhotoDocument* doc)
 {
     document_release_current(doc);
-    free_record(doc->undo_picture);
+    doc->undo_picture.reset();
 }
 
 void document_set_undo(PhotoDocument* doc, bool enabled)
 {
     doc->undo_enabled = enabled;
-    if (enabled) free_record(doc->undo_picture);
+    if (enabled) doc->undo_picture.reset();
 }
 
-void document_save_undo(PhotoDocument* doc)
-{
-    if (doc->undo_picture) picture_free(doc->undo_picture);
-    if (!doc->undo_enabled || !doc->current_picture) return;
-    if (!doc->undo_picture) doc->undo_picture = new (std::nothrow) Picture{};
-    if (!doc->undo_picture) {
-        // Without a record for the undo state the command works in place.
-        doc->undo_enabled = false;
-        return;
-    }
-    *doc->undo_picture = *doc->current_picture;
-}
-
-bool document_rotate(PhotoDocument* doc, int angle)
+Status document_rotate(PhotoDocument* doc, int angle)
 {
     return retouch(doc, [&](Picture* s, Picture* d) { return image_rotate(s, d, angle, nullptr); });
 }
 
-bool document_flip_horizontal(PhotoDocument* doc)
+Status document_flip_horizontal(PhotoDocument* doc)
 {
     return retouch(doc, [](Picture* s, Picture* d) { return image_flip_horizontal(s, d, nullptr); });
 }
 
-bool document_flip_vertical(PhotoDocument* doc)
+Status document_flip_vertical(PhotoDocument* doc)
 {
     return retouch(doc, [](Picture* s, Picture* d) { return image_flip_vertical(s, d, nullptr); });
 }
 
-bool document_auto_contrast(PhotoDocument* doc)
+Status document_auto_contrast(PhotoDocument* doc)
 {
-    if (!has_colour_components(doc)) return false;
+    if (!has_colour_components(doc)) return STATUS_BAD_PARAMETER;
     return retouch(doc, [](Picture* s, Picture* d) { return image_auto_contrast(s, d, nullptr); });
 }
 
-bool document_auto_levels(PhotoDocument* doc)
+Status document_auto_levels(PhotoDocument* doc)
 {
-    if (!has_colour_components(doc)) return false;
+    if (!has_colour_components(doc)) return STATUS_BAD_PARAMETER;
     return retouch(doc, [](Picture* s, Picture* d) { return image_auto_levels(s, d, nullptr); });
 }
 
-bool document_blur(PhotoDocument* doc, unsigned strength)
+Status document_blur(PhotoDocument* doc, unsigned strength)
 {
     return retouch(doc, [&](Picture* s, Picture* d) { return image_blur(s, d, nullptr, strength); });
 }
 
-bool document_sharpen(PhotoDocument* doc)
+Status document_sharpen(PhotoDocument* doc)
 {
     return retouch(doc, [](Picture* s, Picture* d) { return image_sharpen(s, d, nullptr); });
 }
 
-bool document_black_and_white(PhotoDocument* doc)
+Status document_black_and_white(PhotoDocument* doc)
 {
     return retouch(doc, [](Picture* s, Picture* d) { return image_change_depth(s, d, 9, 0); });
 }
 
-bool document_sepia(PhotoDocument* doc)
+Status document_sepia(PhotoDocument* doc)
 {
-    if (!has_colour_components(doc)) return false;
+    if (!has_colour_components(doc)) return STATUS_BAD_PARAMETER;
     return retouch(doc, [](Picture* s, Picture* d) { return image_sepia(s, d, nullptr, 100); });
 }
 
-bool document_adjust(PhotoDocument* doc, int brightness, int contrast, double gamma, int red, int green, int blue)
+Status document_adjust(PhotoDocument* doc, int brightness, int contrast, double gamma, int red, int green, int blue)
 {
     return retouch(doc, [&](Picture* s, Picture* d) {
         LUM_TRY(image_adjust(s, d, nullptr, brightness, contrast, gamma));
         if (red == 0 && green == 0 && blue == 0) return Status{STATUS_OK};
         // The balance works on the adjusted picture, wherever the adjustment put it.
-        Picture* adjusted = d ? d : s;
-        const Status balanced = image_colour_balance(adjusted, nullptr, nullptr, red, green, blue);
-        if (balanced != STATUS_OK && d) picture_free(d);  // leave nothing half made behind
-        return balanced;
+        return image_colour_balance(d ? d : s, nullptr, nullptr, red, green, blue);
     });
 }
 
-bool document_red_eyes(PhotoDocument* doc, int left, int top, int right, int bottom)
+Status document_red_eyes(PhotoDocument* doc, int left, int top, int right, int bottom)
 {
     return retouch(doc, [&](Picture* s, Picture* d) {
+        const Rect r = frame_from_edges(s, left, top, right, bottom);
         if (d) LUM_TRY(picture_copy(s, d, nullptr));
-        Picture* target = d ? d : s;
-        const Status status = image_red_eyes(target, left, top, right - left, bottom - top);
-        if (status != STATUS_OK && d) picture_free(d);
-        return status;
+        return image_red_eyes(d ? d : s, r.x, r.y, r.w, r.h);
     });
 }
 
-bool document_crop(PhotoDocument* doc, int left, int top, int right, int bottom)
+Status document_crop(PhotoDocument* doc, int left, int top, int right, int bottom)
 {
-    const Rect r = from_edges(left, top, right, bottom);
-    return retouch(doc, [&](Picture* s, Picture* d) { return image_crop(s, d, &r); });
+    return retouch(doc, [&](Picture* s, Picture* d) {
+        const Rect r = frame_from_edges(s, left, top, right, bottom);
+        return image_crop(s, d, &r);
+    });
 }

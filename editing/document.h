@@ -5,7 +5,9 @@
 
 #include <string>
 
+#include "core/load.h"
 #include "core/picture.h"
+#include "core/picture_handle.h"
 
 // What the document asks of the window that shows its picture.
 class DocumentView {
@@ -24,44 +26,49 @@ public:
     virtual bool view_selection(int* left, int* top, int* right, int* bottom) = 0;
 };
 
+// The document owns both pictures; between commands they never share a block.
 struct PhotoDocument {
     DocumentView* view = nullptr;
     uint32_t background = 0;
-    Picture* undo_picture = nullptr;
-    Picture* current_picture = nullptr;
+    PictureHandle undo_picture;
+    PictureHandle current_picture;
     std::string file_name;
     bool undo_enabled = false;
     bool modified = false;
 };
 
 // Opening keeps the photo's comment, Exif and IPTC blocks, and turns the picture upright as its
-// Exif orientation says (the saved file then carries orientation 1).
-bool document_open(PhotoDocument* doc, const char* path);
-bool document_open_fit(PhotoDocument* doc, const char* path, int box_width, int box_height);
+// Exif orientation says (the saved file then carries orientation 1). The load's status is
+// returned; `info`, when given (cleared to zero), receives what the load tells of the file (its
+// format, and the reader's message on failure); its texts are the caller's to free.
+Status document_open(PhotoDocument* doc, const char* path, FileInfo* info = nullptr);
+// As document_open, the upright photo no larger than the box.
+Status document_open_fit(PhotoDocument* doc, const char* path, int box_width, int box_height,
+                         FileInfo* info = nullptr);
+// Brings back the picture from before the last command; does nothing without an undo picture.
 void document_undo(PhotoDocument* doc);
-bool document_undo_all(PhotoDocument* doc);
+Status document_undo_all(PhotoDocument* doc);
 // Saves as JPEG at the given quality; the photo on disk is replaced only by a complete file.
-bool document_save(PhotoDocument* doc, const char* path, int quality);
+Status document_save(PhotoDocument* doc, const char* path, int quality);
 void document_release_current(PhotoDocument* doc);
 void document_release_all(PhotoDocument* doc);
 void document_set_undo(PhotoDocument* doc, bool enabled);
-void document_save_undo(PhotoDocument* doc);
 
-// The retouching commands. Each returns false when it did nothing (no picture, or a picture the
-// command does not apply to) or when its operation failed; a failed operation leaves the
-// document as it was before the command.
-bool document_rotate(PhotoDocument* doc, int angle);
-bool document_flip_horizontal(PhotoDocument* doc);
-bool document_flip_vertical(PhotoDocument* doc);
-bool document_auto_contrast(PhotoDocument* doc);
-bool document_auto_levels(PhotoDocument* doc);
-bool document_blur(PhotoDocument* doc, unsigned strength);
-bool document_sharpen(PhotoDocument* doc);
-bool document_black_and_white(PhotoDocument* doc);
-bool document_sepia(PhotoDocument* doc);
-bool document_adjust(PhotoDocument* doc, int brightness, int contrast, double gamma, int red, int green, int blue);
-bool document_red_eyes(PhotoDocument* doc, int left, int top, int right, int bottom);
-bool document_crop(PhotoDocument* doc, int left, int top, int right, int bottom);
+// The retouching commands. Each returns the operation's status, or STATUS_BAD_PARAMETER when it
+// did nothing (no picture, or a picture the command does not apply to); a failed command leaves
+// the document as it was before it. Frames are given by their edges, any 32-bit numbers.
+Status document_rotate(PhotoDocument* doc, int angle);
+Status document_flip_horizontal(PhotoDocument* doc);
+Status document_flip_vertical(PhotoDocument* doc);
+Status document_auto_contrast(PhotoDocument* doc);
+Status document_auto_levels(PhotoDocument* doc);
+Status document_blur(PhotoDocument* doc, unsigned strength);
+Status document_sharpen(PhotoDocument* doc);
+Status document_black_and_white(PhotoDocument* doc);
+Status document_sepia(PhotoDocument* doc);
+Status document_adjust(PhotoDocument* doc, int brightness, int contrast, double gamma, int red, int green, int blue);
+Status document_red_eyes(PhotoDocument* doc, int left, int top, int right, int bottom);
+Status document_crop(PhotoDocument* doc, int left, int top, int right, int bottom);
 
 // Turns and mirrors a picture in place as an Exif orientation (1 to 8) says it should be shown.
 Status picture_apply_orientation(Picture* picture, int orientation);

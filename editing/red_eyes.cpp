@@ -18,7 +18,9 @@ void correct(uint8_t* p)
 
 Status image_red_eyes(Picture* picture, int x, int y, int width, int height)
 {
-    if (!picture->data || !(picture->type & PIXEL_ANYCOLOR)) return STATUS_BAD_PARAMETER;
+    // Deeper samples are two bytes each: the byte rule below would mix their halves.
+    if (!picture->data || !(picture->type & PIXEL_ANYCOLOR) || picture->bits_per_component > 8)
+        return STATUS_BAD_PARAMETER;
     const Rect asked{x, y, width, height};
     Rect r;
     LUM_TRY(rect_clip(picture, &asked, &r));

@@ -20,7 +20,8 @@ constexpr uint16_t BMP_SIGNATURE = 0x4D42;  // "BM"
 constexpr int64_t FILE_HEADER_BYTES = 14;
 constexpr int64_t OS2_INFO_BYTES = 12;
 constexpr int64_t WINDOWS_INFO_BYTES = 40;
-constexpr int64_t MASKS_IN_HEADER_BYTES = 56;  // headers this long hold the four colour masks
+constexpr int64_t MASKS_IN_HEADER_BYTES = 52;  // headers this long hold the colour masks
+constexpr int64_t ALPHA_IN_HEADER_BYTES = 56;  // ... and from this long an alpha mask too
 constexpr int64_t MASKS_OFFSET = FILE_HEADER_BYTES + WINDOWS_INFO_BYTES;
 constexpr int64_t DXT_DATA_OFFSET = 74;
 constexpr int64_t SIDE_LIMIT = 32000;
@@ -69,8 +70,9 @@ Status read_headers(Stream* s, BmpHeader* b)
     b->info_size = stream_read_u32le(s);
     if (b->info_size == OS2_INFO_BYTES) {
         b->os2 = true;
-        b->width = static_cast<int16_t>(stream_read_u16le(s));
-        b->height = static_cast<int16_t>(stream_read_u16le(s));
+        // Unsigned: OS/2 headers have no top-down pictures.
+        b->width = stream_read_u16le(s);
+        b->height = stream_read_u16le(s);
         b->planes = stream_read_u16le(s);
         b->bits = stream_read_u16le(s);
     } else if (b->info_size >= WINDOWS_INFO_BYTES) {
@@ -179,7 +181,7 @@ Masks read_masks(Stream* s, const BmpHeader& b, bool* after_header)
     m.blue = stream_read_u32le(s);
     *after_header = b.info_size < MASKS_IN_HEADER_BYTES;
     // Only the longer headers hold an alpha mask; shorter ones describe opaque pixels.
-    if (b.info_size >= MASKS_IN_HEADER_BYTES) m.alpha = stream_read_u32le(s);
+    if (b.info_size >= ALPHA_IN_HEADER_BYTES) m.alpha = stream_read_u32le(s);
     return m;
 }
 
@@ -206,9 +208,26 @@ bool alpha_is_used(Stream* s, int64_t start, int64_t row_bytes, int width, int h
     return used;
 }
 
-// Pixels whose masks the pipeline has no layout for, as R, G, B (and A) bytes.
+// Pixels whose masks the pipeline has no layout for, as R, G, B (and A) bytes. Fields of up to
+// 8 bits (all those of 16-bit pixels in practice) go through a table of their levels: a division
+// a component would cost more than the rest of the reading.
+struct Field {
+    BitField field;
+    bool table;
+    uint8_t levels[256];
+
+    explicit Field(uint32_t mask) : field(bit_field_from_mask(mask)), table(field.max != 0 && field.max <= 255), levels{}
+    {
+        for (uint32_t v = 0; table && v <= field.max; ++v) levels[v] = bit_field_value(field, v << field.shift);
+    }
+    uint8_t operator()(uint32_t pixel) const
+    {
+        return table ? levels[(pixel & field.mask) >> field.shift] : bit_field_value(field, pixel);
+    }
+};
+
 struct FieldSet {
-    BitField red, green, blue, alpha;
+    Field red, green, blue, alpha;
     int pixel_bytes;
     bool with_alpha;
 };
@@ -218,10 +237,10 @@ void extract_fields(const FieldSet& f, const uint8_t* in, uint8_t* out, int widt
     const int step = f.with_alpha ? 4 : 3;
     for (int x = 0; x < width; ++x, in += f.pixel_bytes, out += step) {
         const uint32_t v = pixel_word(in, f.pixel_bytes);
-        out[0] = bit_field_value(f.red, v);
-        out[1] = bit_field_value(f.green, v);
-        out[2] = bit_field_value(f.blue, v);
-        if (f.with_alpha) out[3] = bit_field_value(f.alpha, v);
+        out[0] = f.red(v);
+        out[1] = f.green(v);
+        out[2] = f.blue(v);
+        if (f.with_alpha) out[3] = f.alpha(v);
     }
 }
 
@@ -266,13 +285,12 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
         h->layout_flags = LAYOUT_BGRA;
         force_opaque = m.alpha == 0;
     } else {
-        // 16-bit pixels too: their narrow fields are widened by repeating bits.
+        // 16-bit pixels too: their fields are brought to 8 bits by one rule whatever their width.
         extract = true;
         h->bits_per_plane = m.alpha ? 32 : 24;
         h->bytes_per_plane_line = width * (m.alpha ? 4 : 3);
     }
-    const FieldSet fields{bit_field_from_mask(m.red), bit_field_from_mask(m.green), bit_field_from_mask(m.blue),
-                          bit_field_from_mask(m.alpha), pixel_bytes, m.alpha != 0};
+    const FieldSet fields{Field(m.red), Field(m.green), Field(m.blue), Field(m.alpha), pixel_bytes, m.alpha != 0};
     HeapBytes stored;
     if (extract) {
         stored = heap_bytes(static_cast<size_t>(row_bytes));
@@ -332,8 +350,8 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
 
     Status status = STATUS_OK;
     if (b.compression == BMP_RLE8 || b.compression == BMP_RLE4) {
-        // Runs may carry on past a line's end into the next lines, so the whole picture is
-        // decoded before its lines are handed on.
+        // Deltas jump down past lines not yet complete, so the whole picture is decoded before
+        // its lines are handed on.
         const size_t line_bytes = static_cast<size_t>(h->bytes_per_plane_line);
         uint8_t* image = pixels_alloc(static_cast<uint64_t>(line_bytes) * static_cast<uint64_t>(height));
         if (!image) return STATUS_NO_MEMORY;

@@ -9,25 +9,27 @@ namespace {
 struct Decoder {
     const RleImage& t;
     Stream* in;
-    int64_t x = 0;  // may run past the line: the pixel then lands on the following lines
+    int64_t x = 0;  // may run past the line: such pixels are counted and dropped
     int64_t y = 0;
     int64_t rows_painted = 0;
 
     void put_pixel(int value)
     {
-        const int64_t at = y * t.width + x++;
-        if (at >= int64_t{t.width} * t.height) return;
-        const int64_t row = at / t.width, column = at % t.width;
-        if (row >= rows_painted) rows_painted = row + 1;
-        uint8_t* line = t.pixels + row * t.line_bytes;
+        const int64_t column = x++;
+        if (column >= t.width || y >= t.height) return;
+        if (y >= rows_painted) rows_painted = y + 1;
+        uint8_t* line = t.pixels + y * t.line_bytes;
         if (!t.nibbles) line[column] = static_cast<uint8_t>(value);
         else if (column & 1) line[column >> 1] = static_cast<uint8_t>((line[column >> 1] & 0xF0) | (value & 15));
         else line[column >> 1] = static_cast<uint8_t>((line[column >> 1] & 0x0F) | (value & 15) << 4);
     }
-    bool inside() const { return y * t.width + x < int64_t{t.width} * t.height; }
+    // A run's pixels past the line's end would all be dropped: they are only counted.
     void run(int count, int value)
     {
-        for (int i = 0; i < count && inside(); ++i) put_pixel(t.nibbles ? ((i & 1) ? value & 15 : value >> 4) : value);
+        const int64_t room = x < t.width ? t.width - x : 0;
+        const int painted = count < room ? count : static_cast<int>(room);
+        for (int i = 0; i < painted; ++i) put_pixel(t.nibbles ? ((i & 1) ? value & 15 : value >> 4) : value);
+        x += count - painted;
     }
     // Literal pixels: a byte each, or two nibbles a byte; the group ends on a 16-bit boundary.
     Status literal(int count)

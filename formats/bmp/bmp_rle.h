@@ -17,8 +17,8 @@ struct RleImage {
     bool nibbles;  // RLE4
 };
 
-// Decodes from the stream's position until the end-of-bitmap code or the last row. As other
-// readers do, pixels running past a line's end carry on at the start of the next line; deltas
+// Decodes from the stream's position until the end-of-bitmap code or the last row. Pixels of runs
+// and literals that pass a line's end are dropped, never carried onto the next line; deltas
 // move right and down. Nothing is written outside the picture, and a file that ends early gives
 // STATUS_INCOMPLETE with what was decoded so far. `rows_painted` receives how many rows from the
 // first hold pixels: the ones after are still blank.

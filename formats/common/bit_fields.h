@@ -14,15 +14,12 @@ struct BitField {
 
 BitField bit_field_from_mask(uint32_t mask);
 
-// The component of `pixel` as 8 bits: wide fields keep their top 8 bits, narrow ones repeat
-// their bits downwards (5 bits abcde become abcdeabc), so that 0 and the largest value map to 0
-// and 255 and the steps between stay even; an empty mask gives 0.
+// The component of `pixel` as 8 bits: level n of a field whose largest level is m becomes
+// n x 255 / m, truncated, so that 0 and m map to 0 and 255 whatever the field's width; an empty
+// mask gives 0.
 inline uint8_t bit_field_value(const BitField& f, uint32_t pixel)
 {
     if (!f.max) return 0;
-    const uint32_t v = (pixel & f.mask) >> f.shift;
-    if (f.width >= 8) return static_cast<uint8_t>(v >> (f.width - 8));
-    uint32_t out = 0;
-    for (int at = 8 - f.width; at > -f.width; at -= f.width) out |= at >= 0 ? v << at : v >> -at;
-    return static_cast<uint8_t>(out);
+    const uint64_t v = (pixel & f.mask) >> f.shift;
+    return static_cast<uint8_t>(v * 255 / f.max);
 }

@@ -79,6 +79,7 @@ bool exif_find_thumbnail(const uint8_t* payload, size_t length, ExifThumbnail* o
     uint32_t directory = exif_first_directory(b);
     if (static_cast<uint64_t>(directory) + TIFF_AT >= length - 2) return false;
     uint32_t exif_directory = 0;
+    uint32_t after_exif = 0;  // the next directory of the one that pointed at the Exif directory
     for (int walked = 0; directory != 0 && walked < MAX_DIRECTORIES; ++walked) {
         uint32_t offset = 0, size = 0, next = 0;
         const bool ok = walk_directory(b, directory, [&](const ExifEntry& e) {
@@ -98,11 +99,15 @@ bool exif_find_thumbnail(const uint8_t* payload, size_t length, ExifThumbnail* o
             return true;
         }
         if (exif_directory && exif_directory != directory) {
+            // Cameras keep the thumbnail in the second directory, which the first one names
+            // after its entries: it is walked once the Exif directory is done.
             directory = exif_directory;
             exif_directory = 0;
+            after_exif = next;
             continue;
         }
-        directory = next;
+        directory = next ? next : after_exif;
+        if (directory == after_exif) after_exif = 0;
     }
     return false;
 }

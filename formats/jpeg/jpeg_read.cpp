@@ -218,11 +218,19 @@ Status decode_in_memory(const uint8_t* bytes, size_t length, bool fast, jpeg_dec
         return error->status == STATUS_OK ? Status{STATUS_CORRUPT} : error->status;
     }
     jpeg_create_decompress(cinfo);
+    // A thumbnail is a file of its own inside the photo's: it gets the photo's limit.
+    cinfo->mem->max_memory_to_use = JPEG_MEMORY_LIMIT;
     jpeg_memory_source(cinfo, &source, bytes, length);
     jpeg_read_header(cinfo, TRUE);
     if (fast) {
         cinfo->dct_method = JDCT_IFAST;
         cinfo->do_fancy_upsampling = FALSE;
+    }
+    jpeg_calc_output_dimensions(cinfo);
+    const uint64_t bytes_out = uint64_t{cinfo->output_width} * static_cast<uint64_t>(cinfo->output_components) * cinfo->output_height;
+    if (bytes_out > static_cast<uint64_t>(JPEG_MEMORY_LIMIT) || bytes_out > SIZE_MAX / 2) {
+        jpeg_destroy_decompress(cinfo);
+        return STATUS_NO_MEMORY;
     }
     jpeg_start_decompress(cinfo);
     const size_t line = static_cast<size_t>(cinfo->output_width) * static_cast<size_t>(cinfo->output_components);

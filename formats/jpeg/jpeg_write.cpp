@@ -31,13 +31,15 @@ void write_markers(j_compress_ptr cinfo, const SaveContext* ctx)
 
 void jpeg_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 {
-    writable_types_set(list, {PIXEL_ANY24, PIXEL_GREY, PIXEL_BINARY, PIXEL_CMYK});
+    // Colour-mapped pictures go out as true colour: JPEG is the program's only way to save.
+    writable_types_set(list, {PIXEL_ANY24, PIXEL_GREY, PIXEL_BINARY, PIXEL_CMYK, PIXEL_COLORS});
 }
 
 // Only plain data lives in this frame: libjpeg's errors jump back into it.
 Status jpeg_write(const char* file_name, SaveContext* ctx)
 {
-    if (ctx->type != PIXEL_ANYCOLOR && ctx->type != PIXEL_GREY && ctx->type != PIXEL_BINARY) return STATUS_TYPE_UNSUPPORTED;
+    if (ctx->type != PIXEL_ANYCOLOR && ctx->type != PIXEL_GREY && ctx->type != PIXEL_BINARY && ctx->type != PIXEL_COLORS)
+        return STATUS_TYPE_UNSUPPORTED;
     Stream* stream = stream_open(file_name, STREAM_WRITE);
     if (!stream) return STATUS_CREATE_FAILED;
 
@@ -45,11 +47,13 @@ Status jpeg_write(const char* file_name, SaveContext* ctx)
     jpeg_compress_struct cinfo;
     JpegStreamDestination destination;
     SaveHeader header;
+    uint8_t levels[256];
     volatile Status status = STATUS_OK;
 
     cinfo.err = jpeg_writing_errors(&error);
     if (setjmp(error.jump)) {
         save_end(ctx);
+        ctx->remap = nullptr;
         jpeg_destroy_compress(&cinfo);
         stream_close(stream);
         return STATUS_CODEC_ERROR;
@@ -81,6 +85,7 @@ Status jpeg_write(const char* file_name, SaveContext* ctx)
     if (ctx->cmyk) header.layout_flags = HEADER_CMYK_INVERTED;
     std::strcpy(header.label, "JPEG");
     const Status begun = save_begin(ctx, &header);
+    if (grey) save_remap_visible_levels(ctx, levels);
     if (begun != STATUS_OK) {
         jpeg_abort_compress(&cinfo);
         jpeg_destroy_compress(&cinfo);
@@ -100,6 +105,7 @@ Status jpeg_write(const char* file_name, SaveContext* ctx)
         }
     }
     save_end(ctx);
+    ctx->remap = nullptr;
     if (status != STATUS_OK) {
         jpeg_destroy_compress(&cinfo);
         stream_close(stream);

@@ -150,12 +150,7 @@ Status write_guarded(PngWriter* w)
     h.bits_per_plane = static_cast<int16_t>(layout.bits_per_pixel);
     std::snprintf(h.label, sizeof h.label, "PiNG");
     LUM_TRY(save_begin(ctx, &h));
-    if (ctx->type == PIXEL_GREY && ctx->colour_used > 1 && ctx->colour_used < 256) {
-        // Grey pictures of C levels hold 0 to C - 1; the file's levels span 0 to 255.
-        const int top = ctx->colour_used - 1;
-        for (int v = 0; v < 256; ++v) w->levels[v] = static_cast<uint8_t>((v < top ? v : top) * 255 / top);
-        ctx->remap = w->levels;
-    }
+    if (ctx->type == PIXEL_GREY) save_remap_visible_levels(ctx, w->levels);
     if (layout.palette_entries) set_palette(w, layout);
     png_write_info(w->png, w->info);
     LUM_TRY(write_rows(w, h, interlaced));

@@ -20,4 +20,15 @@ check "a failing load exits 1 with its reason on stderr" '[ $code -eq 0 ] || { [
 "$cli" info >/dev/null 2>&1; code=$?
 check "a missing file argument is a usage error" '[ $code -eq 2 ]'
 
+# A pipe cannot go back: every format must still be read from the standard input.
+for f in png/basn2c08.png bmp/pal8.bmp jpeg/testorig.jpg; do
+  want=$("$cli" info "$corpus/$f" --pixels-sha256)
+  got=$(cat "$corpus/$f" | "$cli" info stdin --pixels-sha256); code=$?
+  check "info stdin reads $f from a pipe" '[ $code -eq 0 ] && [ "${got#* width}" = "${want#* width}" ]'
+done
+tmp=$(mktemp -d)
+cat "$corpus/png/basn2c08.png" | "$cli" convert stdin "$tmp/piped.bmp" >/dev/null; code=$?
+check "convert stdin writes the picture" '[ $code -eq 0 ] && [ -s "$tmp/piped.bmp" ]'
+rm -rf "$tmp"
+
 exit $fail

@@ -174,3 +174,53 @@ TEST(Cli, ConvertAndThumbWriteJpegFiles)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cli, RetouchNamesTheFormatAndTheRealReasons)
+{
+    const std::string photo = corpus_path("bmp/pal8.bmp");
+    const CliRun plain = run({"retouch", photo, "flip-h"});
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    EXPECT_EQ(plain.out.rfind("status=0 format=bmp width=127 height=64 ", 0), 0u) << plain.out;
+
+    // A palette photo saves as JPEG like any other.
+    TempFile saved(".jpg");
+    const CliRun to_jpeg = run({"retouch", photo, "--out", saved.path(), "rotate-right"});
+    ASSERT_EQ(to_jpeg.code, 0) << to_jpeg.err;
+    EXPECT_NE(run({"info", saved.path()}).out.find("status=0 format=jpeg width=64 height=127"), std::string::npos);
+
+    // A folder that is not there cannot be created in: 5, not a write failure.
+    const CliRun nowhere = run({"retouch", photo, "--out", "/no/such/folder/out.jpg"});
+    EXPECT_EQ(nowhere.code, 1);
+    EXPECT_EQ(nowhere.out, "status=5\n");
+    EXPECT_NE(nowhere.err.find("/no/such/folder/out.jpg"), std::string::npos);
+
+    // Thumbnails of palette pictures are saved as JPEG too, nearest or averaged.
+    TempFile thumb(".jpg");
+    const CliRun nearest = run({"thumb", "--box", "40x40", photo, thumb.path()});
+    EXPECT_EQ(nearest.code, 0) << nearest.err;
+    EXPECT_NE(run({"info", thumb.path()}).out.find("format=jpeg width=40 height=20"), std::string::npos);
+
+    // A file that is not a picture: the loader's own status, from one load.
+    TempFile text(".bmp", "this is not a bitmap at all");
+    const CliRun unknown = run({"retouch", text.path(), "flip-h"});
+    EXPECT_EQ(unknown.code, 1);
+    EXPECT_EQ(unknown.out, "status=2\n");
+}
+
+TEST(Cli, RetouchRefusesNumbersOutsideThe32BitRange)
+{
+    const std::string photo = corpus_path("bmp/pal8.bmp");
+    for (const char* command : {"crop=0,0,3000000000,10", "red-eyes=-1e12,0,5,5", "adjust=1e10,0,1,0,0,0"}) {
+        const CliRun r = run({"retouch", photo, command});
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_NE(r.err.find("out of range"), std::string::npos) << r.err;
+    }
+    // The widest frame the numbers allow covers the whole picture.
+    const CliRun wide = run({"retouch", photo, "crop=-2147483648,-2147483648,2147483647,2147483647"});
+    EXPECT_EQ(wide.code, 0) << wide.err;
+    EXPECT_NE(wide.out.find("width=127 height=64"), std::string::npos) << wide.out;
+}
+
+}  // namespace

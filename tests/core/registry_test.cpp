@@ -32,8 +32,8 @@ TEST(Registry, HoldsTheBuiltInRowsInTheirFixedOrder)
     EXPECT_STREQ(info.extensions[8], "");
     ASSERT_EQ(format_get_info(0, &info, 0), 0);
     EXPECT_STREQ(info.description, "JPEG / JFIF");
-    const uint16_t jpeg_types[] = {PIXEL_ANY24, PIXEL_GREY, PIXEL_BINARY, PIXEL_CMYK, WRITABLE_END};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(info.writable[i].type, jpeg_types[i]) << i;
+    const uint16_t jpeg_types[] = {PIXEL_ANY24, PIXEL_GREY, PIXEL_BINARY, PIXEL_CMYK, PIXEL_COLORS, WRITABLE_END};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(info.writable[i].type, jpeg_types[i]) << i;
     EXPECT_EQ(info.writable[0].max_colours, WRITABLE_NO_LIMIT);
     EXPECT_EQ(format_get_info(23, &info, 0), -1);
     EXPECT_EQ(format_find_by_name("pcx"), 7);

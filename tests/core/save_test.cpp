@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -89,7 +90,7 @@ protected:
     }
 
     std::vector<FormatEntry> saved;
-    std::vector<Picture> pictures;
+    std::deque<Picture> pictures;  // references handed out stay valid
     SaveParams params{};
 };
 
@@ -106,16 +107,28 @@ TEST_F(Saving, WritableTypesDecideWhatAFormatTakes)
     TempFile out(".jpg");
     params.format_index = 0;
     want(1, 24);
-    Picture& mapped = make(PIXEL_COLORS, 2, 1, {0, 1});
-    EXPECT_EQ(save_picture(out.path(), &mapped, &params), STATUS_TYPE_UNSUPPORTED);
     Picture& rgba = make(PIXEL_RGBA, 1, 1, {1, 2, 3, 4});
     EXPECT_EQ(save_picture(out.path(), &rgba, &params), STATUS_OK);
     EXPECT_EQ(script.seen_type, PIXEL_ANYCOLOR);
     EXPECT_EQ(script.lines[0], (Bytes{1, 2, 3}));  // alpha dropped on the way to 24 bits
+    // JPEG takes colour-mapped pictures too: the writer sees their type and gets true colour.
+    Picture& mapped = make(PIXEL_COLORS, 2, 1, {0, 1});
+    mapped.colour_map[1] = 200;
+    mapped.colour_map[512] = 7;
+    EXPECT_EQ(save_picture(out.path(), &mapped, &params), STATUS_OK);
+    EXPECT_EQ(script.seen_type, PIXEL_COLORS);
+    EXPECT_EQ(script.lines[0], (Bytes{0, 0, 7, 200, 0, 0}));
+    // A list that names only grey refuses colour.
+    format_rows()[0].writable_types = [](WritableType list[FORMAT_WRITABLE_MAX]) { list[0].type = PIXEL_GREY; };
+    Picture& colour = make(PIXEL_RGB, 1, 1, {1, 2, 3});
+    EXPECT_EQ(save_picture(out.path(), &colour, &params), STATUS_TYPE_UNSUPPORTED);
+    Picture& grey = make(PIXEL_GREY, 1, 1, {9});
+    EXPECT_EQ(save_picture(out.path(), &grey, &params), STATUS_OK);
+    Picture& rgba_again = make(PIXEL_RGBA, 1, 1, {1, 2, 3, 4});
     params.format_index = 55;
-    EXPECT_EQ(save_picture(out.path(), &rgba, &params), STATUS_NO_WRITER);
+    EXPECT_EQ(save_picture(out.path(), &rgba_again, &params), STATUS_NO_WRITER);
     params.format_index = 2;  // a row without writer
-    EXPECT_EQ(save_picture(out.path(), &rgba, &params), STATUS_NO_WRITER);
+    EXPECT_EQ(save_picture(out.path(), &rgba_again, &params), STATUS_NO_WRITER);
 }
 
 TEST_F(Saving, ExtensionsAreSetUnlessNumeric)

@@ -4,8 +4,19 @@
 #include <filesystem>
 #include <string>
 
+#include "core/format.h"
+#include "core/load.h"
 #include "core/stream.h"
+#include "support/corpus.h"
 #include "support/files.h"
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -139,3 +150,62 @@ TEST(TempFileName, GivesDistinctExistingFilesWithThePrefix)
 }
 
 }  // namespace
+
+#if !defined(_WIN32)
+namespace {
+
+// Loads `file` fed through a pipe as the standard input, as `lumeva-cli info stdin < file` does
+// from a shell pipeline: the input cannot go back and has no size.
+Status load_through_pipe(const std::string& file, Picture* out)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int fds[2];
+    if (pipe(fds) != 0) return STATUS_OPEN_FAILED;
+    const int saved = dup(0);
+    dup2(fds[0], 0);
+    close(fds[0]);
+    std::clearerr(stdin);
+    std::thread writer([&] {
+        for (size_t at = 0; at < bytes.size();) {
+            const ssize_t n = ::write(fds[1], bytes.data() + at, bytes.size() - at);
+            if (n <= 0) break;
+            at += static_cast<size_t>(n);
+        }
+        close(fds[1]);
+    });
+    LoadParams params;
+    load_params_init(&params);
+    const Status status = load_picture("stdin", out, &params, nullptr);
+    // Whatever the reader left unread, the writer must be able to finish.
+    char scratch[4096];
+    while (std::fread(scratch, 1, sizeof scratch, stdin) > 0) {}
+    writer.join();
+    dup2(saved, 0);
+    close(saved);
+    std::clearerr(stdin);
+    return status;
+}
+
+TEST(StandardInput, EveryFormatLoadsThroughAPipe)
+{
+    library_init();
+    for (const char* name : {"png/basn2c08.png", "bmp/pal8.bmp", "bmp/rgb16-565.bmp", "jpeg/testorig.jpg"}) {
+        SCOPED_TRACE(name);
+        Picture p{};
+        ASSERT_EQ(load_through_pipe(corpus_path(name), &p), STATUS_OK);
+        Picture direct{};
+        LoadParams params;
+        load_params_init(&params);
+        ASSERT_EQ(load_picture(corpus_path(name).c_str(), &direct, &params, nullptr), STATUS_OK);
+        EXPECT_EQ(p.width, direct.width);
+        EXPECT_EQ(p.height, direct.height);
+        EXPECT_EQ(std::memcmp(p.data, direct.data, picture_data_size(&p)), 0);
+        picture_free(&p);
+        picture_free(&direct);
+    }
+    library_exit();
+}
+
+}  // namespace
+#endif

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -99,31 +101,31 @@ protected:
 
 TEST_F(Document, OneLevelOfUndoAndTheModifiedMark)
 {
-    ASSERT_TRUE(document_open(&doc, photo.path()));
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
     EXPECT_FALSE(doc.modified);
-    const Bytes opened = pixels(doc.current_picture);
-    ASSERT_TRUE(document_rotate(&doc, 90));
+    const Bytes opened = pixels(doc.current_picture.get());
+    ASSERT_EQ(document_rotate(&doc, 90), STATUS_OK);
     EXPECT_TRUE(doc.modified);
     EXPECT_EQ(doc.current_picture->width, 32);
-    const Bytes turned = pixels(doc.current_picture);
-    ASSERT_TRUE(document_flip_horizontal(&doc));
+    const Bytes turned = pixels(doc.current_picture.get());
+    ASSERT_EQ(document_flip_horizontal(&doc), STATUS_OK);
     EXPECT_NE(doc.current_picture->data, doc.undo_picture->data);
     document_undo(&doc);
     EXPECT_FALSE(doc.modified);
-    EXPECT_EQ(pixels(doc.current_picture), turned);
+    EXPECT_EQ(pixels(doc.current_picture.get()), turned);
     EXPECT_EQ(doc.undo_picture, nullptr);
     document_undo(&doc);  // one level only
-    EXPECT_EQ(pixels(doc.current_picture), turned);
-    EXPECT_EQ(view.shown.back(), doc.current_picture);
+    EXPECT_EQ(pixels(doc.current_picture.get()), turned);
+    EXPECT_EQ(view.shown.back(), doc.current_picture.get());
 
     // Undo all reopens the file but keeps the undo picture, so undo brings back the edit.
-    ASSERT_TRUE(document_sepia(&doc));
-    const Bytes sepia = pixels(doc.current_picture);
-    ASSERT_TRUE(document_undo_all(&doc));
-    EXPECT_EQ(pixels(doc.current_picture), opened);
+    ASSERT_EQ(document_sepia(&doc), STATUS_OK);
+    const Bytes sepia = pixels(doc.current_picture.get());
+    ASSERT_EQ(document_undo_all(&doc), STATUS_OK);
+    EXPECT_EQ(pixels(doc.current_picture.get()), opened);
     ASSERT_NE(doc.undo_picture, nullptr);
     document_undo(&doc);
-    EXPECT_EQ(pixels(doc.current_picture), turned);
+    EXPECT_EQ(pixels(doc.current_picture.get()), turned);
     (void)sepia;
 
     document_release_all(&doc);
@@ -134,67 +136,72 @@ TEST_F(Document, OneLevelOfUndoAndTheModifiedMark)
 
 TEST_F(Document, ColourOnlyCommandsLeaveOneComponentPicturesAlone)
 {
-    ASSERT_TRUE(document_open(&doc, photo.path()));
-    ASSERT_TRUE(document_black_and_white(&doc));
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
+    ASSERT_EQ(document_black_and_white(&doc), STATUS_OK);
     EXPECT_EQ(doc.current_picture->components_per_pixel, 1);
     document_set_undo(&doc, true);  // drops the undo picture
     doc.modified = false;
-    EXPECT_FALSE(document_auto_contrast(&doc));
-    EXPECT_FALSE(document_auto_levels(&doc));
-    EXPECT_FALSE(document_sepia(&doc));
+    EXPECT_NE(document_auto_contrast(&doc), STATUS_OK);
+    EXPECT_NE(document_auto_levels(&doc), STATUS_OK);
+    EXPECT_NE(document_sepia(&doc), STATUS_OK);
     EXPECT_FALSE(doc.modified);
     EXPECT_EQ(doc.undo_picture, nullptr);
     // Commands without a photo do nothing.
     document_release_all(&doc);
-    EXPECT_FALSE(document_rotate(&doc, 90));
-    EXPECT_FALSE(document_crop(&doc, 0, 0, 5, 5));
+    EXPECT_NE(document_rotate(&doc, 90), STATUS_OK);
+    EXPECT_NE(document_crop(&doc, 0, 0, 5, 5), STATUS_OK);
 }
 
 TEST_F(Document, AFailingOperationLeavesNoSharedStorage)
 {
-    ASSERT_TRUE(document_open(&doc, photo.path()));
-    const Bytes before = pixels(doc.current_picture);
-    EXPECT_FALSE(document_crop(&doc, 100, 100, 120, 120));  // wholly outside
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
+    const Bytes before = pixels(doc.current_picture.get());
+    EXPECT_EQ(document_crop(&doc, 100, 100, 120, 120), STATUS_BAD_PARAMETER);  // wholly outside
     EXPECT_FALSE(doc.modified);
-    ASSERT_NE(doc.undo_picture, nullptr);
-    EXPECT_NE(doc.current_picture->data, doc.undo_picture->data);
-    EXPECT_EQ(pixels(doc.current_picture), before);
-    EXPECT_TRUE(document_crop(&doc, 8, 4, 40, 20));
+    EXPECT_EQ(doc.undo_picture, nullptr);  // as it was before the command
+    EXPECT_EQ(pixels(doc.current_picture.get()), before);
+    EXPECT_EQ(document_crop(&doc, 8, 4, 40, 20), STATUS_OK);
     EXPECT_EQ(doc.current_picture->width, 32);
     EXPECT_EQ(doc.current_picture->height, 16);
+    // A failure after a success keeps the undo picture of the success, apart from the current one.
+    EXPECT_NE(document_crop(&doc, 100, 100, 120, 120), STATUS_OK);
+    ASSERT_NE(doc.undo_picture, nullptr);
+    EXPECT_NE(doc.current_picture->data, doc.undo_picture->data);
+    EXPECT_EQ(doc.undo_picture->width, 64);
+    EXPECT_EQ(doc.current_picture->width, 32);
 
     // Without undo the failing command works in place and changes nothing.
     document_set_undo(&doc, false);
-    const Bytes cropped = pixels(doc.current_picture);
-    EXPECT_FALSE(document_crop(&doc, -50, -50, -10, -10));
-    EXPECT_EQ(pixels(doc.current_picture), cropped);
+    const Bytes cropped = pixels(doc.current_picture.get());
+    EXPECT_NE(document_crop(&doc, -50, -50, -10, -10), STATUS_OK);
+    EXPECT_EQ(pixels(doc.current_picture.get()), cropped);
 }
 
 TEST_F(Document, SavingReplacesThePhotoOnlyWhenItWorks)
 {
-    ASSERT_TRUE(document_open(&doc, photo.path()));
-    ASSERT_TRUE(document_flip_vertical(&doc));
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
+    ASSERT_EQ(document_flip_vertical(&doc), STATUS_OK);
     const std::string on_disk = read_file(photo.path());
-    EXPECT_FALSE(document_save(&doc, "/no/such/folder/photo.jpg", 80));
+    EXPECT_NE(document_save(&doc, "/no/such/folder/photo.jpg", 80), STATUS_OK);
     EXPECT_TRUE(doc.modified);
     EXPECT_EQ(read_file(photo.path()), on_disk);
-    ASSERT_TRUE(document_save(&doc, photo.path(), 80));
+    ASSERT_EQ(document_save(&doc, photo.path(), 80), STATUS_OK);
     EXPECT_FALSE(doc.modified);
-    const Bytes saved = pixels(doc.current_picture);
-    ASSERT_TRUE(document_rotate(&doc, -90));
-    ASSERT_TRUE(document_undo_all(&doc));  // reloads the saved file
+    const Bytes saved = pixels(doc.current_picture.get());
+    ASSERT_EQ(document_rotate(&doc, -90), STATUS_OK);
+    ASSERT_EQ(document_undo_all(&doc), STATUS_OK);  // reloads the saved file
     EXPECT_EQ(doc.current_picture->width, 64);
-    EXPECT_EQ(corner_colour(doc.current_picture, 0), 2);  // the flipped picture
+    EXPECT_EQ(corner_colour(doc.current_picture.get(), 0), 2);  // the flipped picture
 }
 
 TEST_F(Document, AdjustRunsTheBalanceOnlyWhenAsked)
 {
-    ASSERT_TRUE(document_open(&doc, photo.path()));
-    ASSERT_TRUE(document_adjust(&doc, 10, 0, 1.0, 0, 0, 0));
-    const Bytes adjusted = pixels(doc.current_picture);
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
+    ASSERT_EQ(document_adjust(&doc, 10, 0, 1.0, 0, 0, 0), STATUS_OK);
+    const Bytes adjusted = pixels(doc.current_picture.get());
     document_undo(&doc);
-    ASSERT_TRUE(document_adjust(&doc, 10, 0, 1.0, 30, 0, -30));
-    EXPECT_NE(pixels(doc.current_picture), adjusted);
+    ASSERT_EQ(document_adjust(&doc, 10, 0, 1.0, 30, 0, -30), STATUS_OK);
+    EXPECT_NE(pixels(doc.current_picture.get()), adjusted);
     EXPECT_NE(doc.current_picture->data, doc.undo_picture->data);
 }
 
@@ -206,9 +213,9 @@ TEST_F(Document, MetadataSurvivesOpenEditAndSave)
     load_params_init(&params);
     params.flags = LOAD_KEEP_CHUNKS | LOAD_KEEP_COMMENT;
     ASSERT_EQ(load_picture(copy.path(), &original, &params, nullptr), STATUS_OK);
-    ASSERT_TRUE(document_open(&doc, copy.path()));
-    ASSERT_TRUE(document_sharpen(&doc));
-    ASSERT_TRUE(document_save(&doc, copy.path(), 80));
+    ASSERT_EQ(document_open(&doc, copy.path()), STATUS_OK);
+    ASSERT_EQ(document_sharpen(&doc), STATUS_OK);
+    ASSERT_EQ(document_save(&doc, copy.path(), 80), STATUS_OK);
     Picture saved{};
     ASSERT_EQ(load_picture(copy.path(), &saved, &params, nullptr), STATUS_OK);
     const PictureChunk* a = original.chunks;
@@ -258,10 +265,10 @@ TEST_F(Document, EveryExifOrientationOpensUprightAndSavesAsOne)
         ASSERT_EQ(save_picture(file.path(), &stored, &params), STATUS_OK);
         picture_free(&stored);
 
-        ASSERT_TRUE(document_open(&doc, file.path()));
+        ASSERT_EQ(document_open(&doc, file.path()), STATUS_OK);
         EXPECT_EQ(doc.current_picture->width, 64);
-        for (int corner = 0; corner < 4; ++corner) EXPECT_EQ(corner_colour(doc.current_picture, corner), corner);
-        ASSERT_TRUE(document_save(&doc, file.path(), 80));
+        for (int corner = 0; corner < 4; ++corner) EXPECT_EQ(corner_colour(doc.current_picture.get(), corner), corner);
+        ASSERT_EQ(document_save(&doc, file.path(), 80), STATUS_OK);
         Picture back{};
         LoadParams load;
         load_params_init(&load);
@@ -272,6 +279,81 @@ TEST_F(Document, EveryExifOrientationOpensUprightAndSavesAsOne)
         picture_free(&back);
     }
     picture_free(&upright);
+}
+
+TEST_F(Document, UndoAfterUndoWasSwitchedOffDoesNothing)
+{
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
+    ASSERT_EQ(document_rotate(&doc, 90), STATUS_OK);
+    document_set_undo(&doc, false);
+    ASSERT_EQ(document_flip_horizontal(&doc), STATUS_OK);
+    const Bytes now = pixels(doc.current_picture.get());
+    document_undo(&doc);
+    ASSERT_NE(doc.current_picture, nullptr);
+    ASSERT_NE(doc.current_picture->data, nullptr);
+    EXPECT_EQ(doc.current_picture->width, 32);
+    EXPECT_EQ(pixels(doc.current_picture.get()), now);
+    EXPECT_TRUE(doc.modified);
+    EXPECT_EQ(doc.undo_picture, nullptr);
+}
+
+TEST_F(Document, OpeningIntoABoxFitsTheUprightPhoto)
+{
+    // Stored 100 x 200, shown 200 x 100 (orientation 6 turns it a quarter clockwise).
+    Picture upright{};
+    quadrants(&upright, 200, 100);
+    ASSERT_EQ(picture_apply_orientation(&upright, 8), STATUS_OK);
+    const Bytes exif = exif_with_orientation(6);
+    auto* chunk = static_cast<PictureChunk*>(calloc(1, sizeof(PictureChunk)));
+    chunk->kind = CHUNK_EXIF;
+    chunk->size = static_cast<uint32_t>(exif.size());
+    chunk->bytes = static_cast<uint8_t*>(malloc(exif.size()));
+    std::memcpy(chunk->bytes, exif.data(), exif.size());
+    upright.chunks = chunk;
+    TempFile file(".jpg");
+    SaveParams params;
+    save_params_init(&params);
+    params.format_index = 0;
+    ASSERT_EQ(save_picture(file.path(), &upright, &params), STATUS_OK);
+    picture_free(&upright);
+
+    ASSERT_EQ(document_open_fit(&doc, file.path(), 100, 80), STATUS_OK);
+    EXPECT_EQ(doc.current_picture->width, 100);
+    EXPECT_EQ(doc.current_picture->height, 50);
+    for (int corner = 0; corner < 4; ++corner) EXPECT_EQ(corner_colour(doc.current_picture.get(), corner), corner);
+    // A photo without a turn keeps the box as given.
+    ASSERT_EQ(document_open_fit(&doc, photo.path(), 32, 32), STATUS_OK);
+    EXPECT_EQ(doc.current_picture->width, 32);
+    EXPECT_EQ(doc.current_picture->height, 16);
+}
+
+TEST_F(Document, FramesReachingTheEndsOfTheNumberRangeCoverTheWholePhoto)
+{
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
+    ASSERT_EQ(document_red_eyes(&doc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), STATUS_OK);
+    // The red quadrant's pixels inside the ellipse went dark.
+    EXPECT_LT(picture_line(doc.current_picture.get(), 10)[3 * 20], 60);
+    ASSERT_EQ(document_crop(&doc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), STATUS_OK);
+    EXPECT_EQ(doc.current_picture->width, 64);
+    EXPECT_EQ(doc.current_picture->height, 32);
+    ASSERT_EQ(document_crop(&doc, INT32_MAX - 1, 0, INT32_MAX, 5) == false, STATUS_OK);
+    ASSERT_EQ(document_crop(&doc, -10, -10, 20, INT32_MAX), STATUS_OK);
+    EXPECT_EQ(doc.current_picture->width, 20);
+    EXPECT_EQ(doc.current_picture->height, 32);
+}
+
+TEST(RedEyes, SixteenBitPicturesAreRefusedAndLeftAlone)
+{
+    Picture p{};
+    ASSERT_EQ(picture_alloc_depth(&p, PIXEL_RGB, 1, 2, 2, 16), 1);
+    for (uint64_t i = 0; i < picture_data_size(&p); i += 6) {
+        const uint16_t red[3] = {60000, 300, 300};
+        std::memcpy(p.data + i, red, 6);
+    }
+    const Bytes before(p.data, p.data + picture_data_size(&p));
+    EXPECT_EQ(image_red_eyes(&p, 0, 0, 2, 2), STATUS_BAD_PARAMETER);
+    EXPECT_EQ(Bytes(p.data, p.data + picture_data_size(&p)), before);
+    picture_free(&p);
 }
 
 TEST(RedEyes, CorrectsRedInsideTheEllipseOnly)

@@ -123,13 +123,21 @@ TEST_F(Bmp, RleDecodingOfRunsLiteralsDeltasAndHostileCounts)
     s.compression = 1;
     s.palette = grey_palette(256);
     // Row 0: a run, then an odd literal (with its pad byte) running past the line's end; a delta
-    // right 1 and down 1; then a run far longer than what is left of the picture.
+    // right 1 and down 1; then a run far longer than what is left of the line.
     const std::string codes = std::string("\x02\x05\x00\x03\x07\x08\x09\x00\x00\x00\x00\x02\x01\x01\x01\x06\xff\x04\x00\x01", 20);
     Picture& p = load_bmp(bmp_file(s, codes), LOAD_BILEVEL_AS_GREY);
-    // Bottom-up: file row 0 is the picture's last row.
-    EXPECT_EQ(row_bytes(p, 2), (Bytes{5, 5, 7, 8}));   // the literal's fourth pixel runs past the line
-    EXPECT_EQ(row_bytes(p, 1), (Bytes{9, 0, 0, 0}));   // ... and carries on here; the delta skipped it
-    EXPECT_EQ(row_bytes(p, 0), (Bytes{0, 6, 4, 4}) );  // moved right by one, down by one
+    // Bottom-up: file row 0 is the picture's last row. What passes a line's end is dropped,
+    // never carried onto the next line.
+    EXPECT_EQ(row_bytes(p, 2), (Bytes{5, 5, 7, 8}));
+    EXPECT_EQ(row_bytes(p, 1), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(row_bytes(p, 0), (Bytes{0, 6, 4, 4}));  // moved right by one, down by one
+
+    // A run past the end of the first line, then a literal past the end of the second.
+    const std::string over = std::string("\x06\x03\x00\x00\x00\x05\x01\x02\x03\x04\x05\x00\x00\x00\x00\x01", 16);
+    Picture& dropped = load_bmp(bmp_file(s, over), LOAD_BILEVEL_AS_GREY);
+    EXPECT_EQ(row_bytes(dropped, 2), (Bytes{3, 3, 3, 3}));
+    EXPECT_EQ(row_bytes(dropped, 1), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(row_bytes(dropped, 0), (Bytes{0, 0, 0, 0}));
 
     // RLE4: a run of 5 alternates the two nibbles from its first pixel.
     BmpSpec s4 = s;
@@ -200,11 +208,23 @@ TEST_F(Bmp, DirectColourLayoutsAndMasks)
     s.width = 1;
     s.height = 1;
     s.bits = 16;
-    // Plain 16-bit pixels are 5-5-5; bit fields 5-6-5; narrow fields repeat their bits.
+    // Plain 16-bit pixels are 5-5-5; bit fields 5-6-5; every field's level n of 2^k levels
+    // becomes n x 255 / (2^k - 1), truncated.
     EXPECT_EQ(row_bytes(load_bmp(bmp_file(s, std::string("\x1f\x7c\0\0", 4))), 0), (Bytes{255, 0, 255}));
+    // 5-5-5: red 30, green 1, blue 17.
+    EXPECT_EQ(row_bytes(load_bmp(bmp_file(s, std::string("\x31\x78\0\0", 4))), 0), (Bytes{246, 8, 139}));
     s.compression = 3;
     s.masks = masks(0xF800, 0x7E0, 0x1F);
     EXPECT_EQ(row_bytes(load_bmp(bmp_file(s, std::string("\xe0\x07\0\0", 4))), 0), (Bytes{0, 255, 0}));
+    // 5-6-5: red 30, green 62, blue 3.
+    EXPECT_EQ(row_bytes(load_bmp(bmp_file(s, std::string("\xc3\xf7\0\0", 4))), 0), (Bytes{246, 250, 24}));
+    // A 52-byte header holds its three masks inside: the pixels follow it at once.
+    BmpSpec v2 = s;
+    v2.info_size = 52;
+    v2.masks = masks(0x1F, 0x7E0, 0xF800);
+    EXPECT_EQ(row_bytes(load_bmp(bmp_file(v2, std::string("\x1f\x00\0\0", 4))), 0), (Bytes{255, 0, 0}));
+    v2.width = 2;
+    EXPECT_EQ(row_bytes(load_bmp(bmp_file(v2, std::string("\x00\xf8\x1f\x00", 4))), 0), (Bytes{0, 0, 255, 255, 0, 0}));
     s.masks = masks(0xF00, 0xF0, 0xF);
     EXPECT_EQ(row_bytes(load_bmp(bmp_file(s, std::string("\x5f\x0a\0\0", 4))), 0), (Bytes{170, 85, 255}));
     // Bit fields announced but the pixels start right after the header: the usual 5-6-5.
@@ -242,6 +262,26 @@ TEST_F(Bmp, Os2HeadersAndPaletteDepths)
     Picture& p = load_bmp(f);
     EXPECT_EQ(p.type, PIXEL_BINARY);
     EXPECT_EQ(row_bytes(p, 0), (Bytes{0x55, 0x7F}));  // set bits are white in a bilevel picture
+
+    // OS/2 sides are unsigned 16-bit numbers: 40000 and 65535 are too large, not negative.
+    for (uint32_t side : {40000u, 65535u}) {
+        BmpSpec big;
+        big.info_size = 12;
+        big.width = static_cast<int>(side);
+        big.height = 1;
+        big.bits = 24;
+        FileInfo info{};
+        Picture pic{};
+        EXPECT_EQ(load_bytes(bmp_file(big, std::string(12, '\0')), ".bmp", &pic, params("bmp"), &info), STATUS_BAD_HEADER)
+            << side;
+        EXPECT_STREQ(info.message, "Windows Bitmap : Bad picture's size !");
+        EXPECT_EQ(pic.data, nullptr);
+        picture_free(&pic);
+        big.width = 1;
+        big.height = static_cast<int>(side);
+        EXPECT_EQ(load_bytes(bmp_file(big, std::string(12, '\0')), ".bmp", &pic, params("bmp")), STATUS_BAD_HEADER);
+        picture_free(&pic);
+    }
 
     BmpSpec two;
     two.bits = 2;

@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
+
 #include "core/format.h"
 #include "core/load.h"
 #include "core/save.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/common/exif.h"
 #include "support/corpus.h"
 #include "support/files.h"
@@ -110,8 +115,52 @@ TEST_F(Jpeg, RoundTripsKeepSizeTypeAndLook)
     ASSERT_EQ(load(file.path(), &back), STATUS_OK);
     EXPECT_EQ(back.type, PIXEL_GREY);
     picture_free(&back);
+}
+
+// JPEG is the program's only way out: every picture is written as it looks on screen.
+TEST_F(Jpeg, FewLevelGreyBilevelAndColourMappedPicturesAreWrittenAsTheyLook)
+{
+    TempFile file(".jpg");
+    Picture back{};
+
+    // Bilevel: a set bit is white.
+    Picture& bits = gradient(PIXEL_BINARY, 16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) bit_put(picture_line(&bits, y), x, x >= 8);
+    ASSERT_EQ(save(bits, file.path(), 95), STATUS_OK);
+    ASSERT_EQ(load(file.path(), &back), STATUS_OK);
+    ASSERT_EQ(back.type, PIXEL_GREY);
+    EXPECT_LT(picture_line(&back, 4)[1], 10);
+    EXPECT_GT(picture_line(&back, 4)[14], 245);
+    picture_free(&back);
+
+    // Sixteen grey levels hold 0 to 15 and look like 0 to 255.
+    Picture& grey = gradient(PIXEL_GREY, 16, 16);
+    grey.colour_used = 16;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) picture_line(&grey, y)[x] = static_cast<uint8_t>(x < 8 ? 3 : 15);
+    ASSERT_EQ(save(grey, file.path(), 95), STATUS_OK);
+    ASSERT_EQ(load(file.path(), &back), STATUS_OK);
+    EXPECT_NEAR(picture_line(&back, 8)[2], 51, 4);
+    EXPECT_GT(picture_line(&back, 8)[13], 250);
+    picture_free(&back);
+
+    // A colour map gives true colour: red on the left, blue on the right.
     Picture& mapped = gradient(PIXEL_COLORS, 16, 16);
-    EXPECT_EQ(save(mapped, file.path()), STATUS_TYPE_UNSUPPORTED);
+    mapped.colour_used = 2;
+    mapped.colour_map[0] = 255;
+    mapped.colour_map[512 + 1] = 255;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) picture_line(&mapped, y)[x] = static_cast<uint8_t>(x >= 8);
+    ASSERT_EQ(save(mapped, file.path(), 95), STATUS_OK);
+    ASSERT_EQ(load(file.path(), &back), STATUS_OK);
+    ASSERT_EQ(back.type, PIXEL_RGB);
+    const uint8_t* row = picture_line(&back, 8);
+    EXPECT_GT(row[3 * 1], 240);
+    EXPECT_LT(row[3 * 1 + 2], 15);
+    EXPECT_LT(row[3 * 14], 15);
+    EXPECT_GT(row[3 * 14 + 2], 240);
+    picture_free(&back);
 }
 
 TEST_F(Jpeg, CmykIsWrittenInvertedAndReadBackEitherWay)
@@ -271,6 +320,45 @@ TEST(ExifWalk, FindsThumbnailsInBothByteOrdersAndSurvivesBrokenDirectories)
     for (size_t n = 0; n < block.size(); ++n) exif_find_thumbnail(block.data(), n, &t);  // every truncation
 }
 
+// As cameras write it: the first directory points at the Exif directory and, after its entries,
+// at the second directory, which holds the thumbnail.
+TEST(ExifWalk, TheThumbnailDirectoryAfterAnExifDirectoryIsStillWalked)
+{
+    const Bytes thumb = {0xFF, 0xD8, 9, 8, 7, 0xFF, 0xD9};
+    Bytes b = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); };
+    auto u32 = [&](uint32_t v) { u16(uint16_t(v)); u16(uint16_t(v >> 16)); };
+    u16(1);                                    // first directory at 8
+    u16(0x8769); u16(4); u32(1); u32(26);
+    u32(44);
+    u16(1);                                    // Exif directory at 26
+    u16(0x9000); u16(7); u32(4); b.insert(b.end(), {'0', '2', '3', '0'});
+    u32(0);
+    u16(2);                                    // second directory at 44, thumbnail at 74
+    u16(0x201); u16(4); u32(1); u32(74);
+    u16(0x202); u16(4); u32(1); u32(static_cast<uint32_t>(thumb.size()));
+    u32(0);
+    b.insert(b.end(), thumb.begin(), thumb.end());
+    ExifThumbnail t{};
+    ASSERT_TRUE(exif_find_thumbnail(b.data(), b.size(), &t));
+    EXPECT_EQ(t.offset, 80u);
+    EXPECT_EQ(t.length, thumb.size());
+}
+
+TEST_F(Jpeg, CameraFilesGiveTheirExifThumbnailsAsPreviews)
+{
+    for (const char* name : {"jpeg/exiv2-canon-powershot-s40.jpg", "jpeg/exiv2-nikon-d70.jpg", "jpeg/exiv2-bug876.jpg"}) {
+        SCOPED_TRACE(name);
+        Picture p{};
+        FileInfo info{};
+        ASSERT_EQ(load(corpus_path(name).c_str(), &p, 7172, &info, 160, 120), STATUS_OK);
+        EXPECT_EQ(info.preview, 1);
+        EXPECT_LE(p.width, 160);
+        EXPECT_LE(p.height, 120);
+        picture_free(&p);
+    }
+}
+
 TEST_F(Jpeg, PreviewsComeFromTheExifThumbnailWithoutDecodingThePhoto)
 {
     Picture& small = gradient(PIXEL_RGB, 40, 30);
@@ -329,6 +417,51 @@ TEST(JpegLimits, ATinyFileClaimingAHugeProgressivePictureIsRefusedAtOnce)
     Picture p{};
     EXPECT_EQ(load_picture(path.c_str(), &p, &params, nullptr), STATUS_NO_MEMORY);
     EXPECT_EQ(p.data, nullptr);
+    library_exit();
+}
+
+long peak_resident_kilobytes()
+{
+#if defined(__linux__)
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#else
+    return 0;
+#endif
+}
+
+// The same claim made by an Exif thumbnail: the thumbnail road has the photo road's limits, and
+// the photo itself is shown instead.
+TEST(JpegLimits, AnExifThumbnailClaimingAHugeProgressivePictureIsRefusedAtOnce)
+{
+    library_init();
+    const std::string path = std::string(LUMEVA_SOURCE_DIR) + "/fuzz/regressions/jpeg/huge-exif-thumbnail.jpg";
+    const long before = peak_resident_kilobytes();
+    LoadParams params;
+    load_params_init(&params);
+    params.flags = 7172;
+    params.box_width = 160;
+    params.box_height = 120;
+    params.use_exif_thumbnail = 1;
+    Picture p{};
+    FileInfo info{};
+    EXPECT_EQ(load_picture(path.c_str(), &p, &params, &info), STATUS_OK);
+    EXPECT_EQ(info.preview, 0);
+    EXPECT_EQ(p.width, 8);
+    picture_free(&p);
+    EXPECT_LT(peak_resident_kilobytes() - before, 200 * 1024) << "kilobytes";
+
+    const std::string bytes = read_file(path);
+    const size_t start = bytes.find("\xFF\xD8", 2);
+    ASSERT_NE(start, std::string::npos);
+    LoadContext ctx{};
+    load_params_init(&ctx.params);
+    ctx.params.flags = LOAD_PREVIEW;
+    EXPECT_EQ(exif_thumbnail_read(reinterpret_cast<const uint8_t*>(bytes.data()) + start, bytes.size() - start, 8, 8,
+                                  0, &ctx),
+              STATUS_NO_MEMORY);
+    EXPECT_LT(peak_resident_kilobytes() - before, 200 * 1024) << "kilobytes";
     library_exit();
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -397,9 +399,10 @@ TEST_F(ViewWindow, SelectionDarkensTheOutsideAndDrawsTheFrame)
 
 TEST_F(ViewWindow, OwnedPicturesAreFreedWithTheView)
 {
-    auto* owned = new Picture{};
-    ASSERT_EQ(picture_alloc(owned, PIXEL_GREY, 1, 50, 40), 1);
-    view->set_picture(owned, true);
+    PictureHandle owned = PictureHandle::create();
+    ASSERT_EQ(picture_alloc(owned.get(), PIXEL_GREY, 1, 50, 40), 1);
+    view->show_owned(std::move(owned));
+    EXPECT_EQ(owned, nullptr);
     view->set_picture(nullptr, false);  // frees the owned one
     EXPECT_EQ(view->picture(), nullptr);
     const Shot shot = shoot();
@@ -474,11 +477,11 @@ TEST_F(ViewWindow, DocumentCommandsRepaintTheView)
     PhotoDocument doc;
     doc.view = &adapter;
     document_set_undo(&doc, true);
-    ASSERT_TRUE(document_open(&doc, path.c_str()));
+    ASSERT_EQ(document_open(&doc, path.c_str()), STATUS_OK);
     view->set_display_mode(VIEW_DISPLAY_ZOOM);
     view->set_zoom(100);
     EXPECT_GT(GetRValue(shoot().at(20, 150)), 200);
-    ASSERT_TRUE(document_flip_horizontal(&doc));
+    ASSERT_EQ(document_flip_horizontal(&doc), STATUS_OK);
     const Shot flipped = shoot();
     EXPECT_LT(GetRValue(flipped.at(20, 150)), 60);
     EXPECT_GT(GetGValue(flipped.at(20, 150)), 200);
