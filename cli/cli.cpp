@@ -26,6 +26,7 @@
 #include "core/load.h"
 #include "core/picture_handle.h"
 #include "core/save.h"
+#include "cli/turn.h"
 #include "editing/document.h"
 
 namespace {
@@ -54,6 +55,11 @@ const char* const usage_text =
     "      rotate-right, flip-h, flip-v, auto-contrast, auto-levels, blur, sharpen, black-white,\n"
     "      sepia, adjust=B,C,G,R,G,B, red-eyes=L,T,R,B, crop=L,T,R,B, undo, undo-all; OUT is\n"
     "      saved as JPEG at quality 80\n"
+    "  turn (--auto | --left | --right | --half | --flip-h | --flip-v) FILE... [--out-dir DIR]\n"
+    "       [--allow-recompress]\n"
+    "      turn or mirror JPEG photos without loss, replacing them (or writing into DIR); --auto\n"
+    "      stands each upright by its Exif orientation; a photo whose sides are not whole JPEG\n"
+    "      blocks is refused unless --allow-recompress is given\n"
     "  formats\n"
     "      list the registered file formats, one a line\n"
     "  --help\n"
@@ -529,6 +535,8 @@ int command_retouch(int argc, char** argv)
     return 0;
 }
 
+int command_turn_here(int argc, char** argv) { return command_turn(argc, argv, out, err); }
+
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
@@ -541,6 +549,7 @@ const Command commands[] = {
     {"convert", command_convert},
     {"thumb", command_thumb},
     {"retouch", command_retouch},
+    {"turn", command_turn_here},
 };
 
 }  // namespace

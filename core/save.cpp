@@ -270,7 +270,9 @@ bool accepts(const WritableType& entry, const Picture* p)
 }
 
 // A name beside the target that no other file has, created empty so nobody else takes it.
-bool sibling_temp_name(const std::string& target, std::string* out)
+}  // namespace
+
+bool file_sibling_temp(const std::string& target, std::string* out)
 {
     static unsigned counter = 0;
 #if defined(_WIN32)
@@ -304,7 +306,7 @@ bool sibling_temp_name(const std::string& target, std::string* out)
     return false;
 }
 
-bool replace_file(const std::string& from, const std::string& to)
+bool file_replace(const std::string& from, const std::string& to)
 {
 #if defined(_WIN32)
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -312,8 +314,6 @@ bool replace_file(const std::string& from, const std::string& to)
     return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
 }
-
-}  // namespace
 
 void save_params_init(SaveParams* p)
 {
@@ -453,7 +453,7 @@ Status save_picture(const char* file_name, const Picture* picture, SaveParams* p
 
     // The user's file is replaced only once the writer has written all of it.
     std::string temp;
-    if (!sibling_temp_name(name, &temp)) return STATUS_CREATE_FAILED;
+    if (!file_sibling_temp(name, &temp)) return STATUS_CREATE_FAILED;
     ctx.file_name = temp.c_str();
     ctx.target_name = name.c_str();
     const Status status = row.writer(temp.c_str(), &ctx);
@@ -462,7 +462,7 @@ Status save_picture(const char* file_name, const Picture* picture, SaveParams* p
         std::remove(temp.c_str());
         return status;
     }
-    if (!replace_file(temp, name)) {
+    if (!file_replace(temp, name)) {
         std::remove(temp.c_str());
         return STATUS_CREATE_FAILED;
     }

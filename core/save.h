@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "core/load.h"
 #include "core/picture.h"
@@ -136,3 +137,8 @@ int bits_for_colours(int n);
 // The name save_picture writes under SAVE_SET_EXTENSION: the old extension (unless it starts with
 // a digit) replaced by `extension`.
 void save_name_with_extension(const char* file_name, const char* extension, char* out, size_t size);
+
+// Safe replacement of a file: a new empty file beside `target` (with the target's permissions) to
+// write into, then its rename over the target once it is complete.
+bool file_sibling_temp(const std::string& target, std::string* out);
+bool file_replace(const std::string& from, const std::string& to);

@@ -9,6 +9,7 @@
 #include "core/save.h"
 #include "editing/red_eyes.h"
 #include "formats/common/exif.h"
+#include "formats/jpeg/jpeg_transform.h"
 #include "ops/colour.h"
 #include "ops/depth.h"
 #include "ops/filter.h"
@@ -43,14 +44,30 @@ Status run_with_undo(PhotoDocument* doc, Operation&& operation)
 
 // The shape of every retouching command: the operation through the undo hand-over, the result
 // shown, the change marked.
+// `turn` names the command when it is a quarter turn or a flip (an orientation code), else 0.
 template <typename Operation>
-Status retouch(PhotoDocument* doc, Operation&& operation)
+Status retouch(PhotoDocument* doc, Operation&& operation, int turn = 0)
 {
     if (!doc->current_picture) return STATUS_BAD_PARAMETER;
     const Status status = run_with_undo(doc, operation);
     show(doc);
-    if (status == STATUS_OK) doc->modified = true;
+    if (status != STATUS_OK) return status;
+    doc->modified = true;
+    doc->undo_turn_known = doc->undo_enabled && doc->turn_known;
+    doc->undo_turn = doc->turn;
+    if (turn && doc->turn_known) doc->turn = turn_compose(doc->turn, turn);
+    else doc->turn_known = false;
     return status;
+}
+
+int turn_of_angle(int angle)
+{
+    switch (((angle % 360) + 360) % 360) {
+    case 90: return TURN_RIGHT;
+    case 180: return TURN_HALF;
+    case 270: return TURN_LEFT;
+    default: return 0;
+    }
 }
 
 bool has_colour_components(const PhotoDocument* doc)
@@ -148,8 +165,18 @@ Status document_open(PhotoDocument* doc, const char* path, FileInfo* info)
 {
     document_release_current(doc);
     doc->modified = false;
+    doc->turn_known = doc->undo_turn_known = false;
     PictureHandle picture;
-    LUM_TRY(load_photo(path, photo_params(), info, &picture));
+    FileInfo local{};
+    FileInfo* seen = info ? info : &local;
+    const Status status = load_photo(path, photo_params(), seen, &picture);
+    const bool jpeg = seen->format_index == format_find_by_name("jpeg");
+    file_info_free_texts(&local);
+    LUM_TRY(status);
+    const int orientation = exif_orientation_of(picture.get());
+    doc->from_jpeg = jpeg;
+    doc->turn_known = jpeg;
+    doc->turn = orientation >= 1 && orientation <= 8 ? orientation : TURN_NONE;
     return install(doc, path, std::move(picture));
 }
 
@@ -157,6 +184,7 @@ Status document_open_fit(PhotoDocument* doc, const char* path, int box_width, in
 {
     document_release_current(doc);
     doc->modified = false;
+    doc->from_jpeg = doc->turn_known = doc->undo_turn_known = false;  // a reduced picture is never saved
     LoadParams params = photo_params();
     params.reduce_method = 2;
     params.box_width = box_width;
@@ -181,6 +209,9 @@ void document_undo(PhotoDocument* doc)
     if (!doc->undo_picture) return;
     document_release_current(doc);
     doc->current_picture = std::move(doc->undo_picture);
+    doc->turn = doc->undo_turn;
+    doc->turn_known = doc->undo_turn_known;
+    doc->undo_turn_known = false;
     show(doc);
     doc->modified = false;
 }
@@ -198,8 +229,24 @@ Status document_save(PhotoDocument* doc, const char* path, int quality)
     save_params_init(&params);
     params.format_index = static_cast<int16_t>(format_find_by_name("jpeg"));
     params.quality = static_cast<uint16_t>(quality);
+    const bool onto_source = doc->file_name == path;
+    if (doc->from_jpeg && doc->turn_known) {
+        const Status lossless = jpeg_turn_file(doc->file_name.c_str(), path, doc->turn);
+        if (lossless == STATUS_OK) {
+            doc->modified = false;
+            if (onto_source) {
+                // The file now holds the picture as it stands: turns are counted from it again.
+                doc->undo_turn = turn_compose(turn_inverse(doc->turn), doc->undo_turn);
+                doc->turn = TURN_NONE;
+            }
+            return STATUS_OK;
+        }
+        // Sides that are not whole blocks, or a file changed under us: the ordinary road.
+    }
     LUM_TRY(save_picture(path, doc->current_picture.get(), &params));
     doc->modified = false;
+    // Compressed again, the file is no longer the one the turns were counted from.
+    if (onto_source) doc->turn_known = doc->undo_turn_known = false;
     return STATUS_OK;
 }
 
@@ -218,22 +265,25 @@ void document_release_all(PhotoDocument* doc)
 void document_set_undo(PhotoDocument* doc, bool enabled)
 {
     doc->undo_enabled = enabled;
-    if (enabled) doc->undo_picture.reset();
+    if (enabled) {
+        doc->undo_picture.reset();
+        doc->undo_turn_known = false;
+    }
 }
 
 Status document_rotate(PhotoDocument* doc, int angle)
 {
-    return retouch(doc, [&](Picture* s, Picture* d) { return image_rotate(s, d, angle, nullptr); });
+    return retouch(doc, [&](Picture* s, Picture* d) { return image_rotate(s, d, angle, nullptr); }, turn_of_angle(angle));
 }
 
 Status document_flip_horizontal(PhotoDocument* doc)
 {
-    return retouch(doc, [](Picture* s, Picture* d) { return image_flip_horizontal(s, d, nullptr); });
+    return retouch(doc, [](Picture* s, Picture* d) { return image_flip_horizontal(s, d, nullptr); }, TURN_FLIP_H);
 }
 
 Status document_flip_vertical(PhotoDocument* doc)
 {
-    return retouch(doc, [](Picture* s, Picture* d) { return image_flip_vertical(s, d, nullptr); });
+    return retouch(doc, [](Picture* s, Picture* d) { return image_flip_vertical(s, d, nullptr); }, TURN_FLIP_V);
 }
 
 Status document_auto_contrast(PhotoDocument* doc)

@@ -35,6 +35,15 @@ struct PhotoDocument {
     std::string file_name;
     bool undo_enabled = false;
     bool modified = false;
+    // While the picture differs from the JPEG file it was opened from only by a turn (its Exif
+    // orientation, quarter turns, flips), saving rearranges the file's blocks instead of
+    // compressing the picture again. `turn` is that turn when `turn_known`; the undo picture's
+    // account is kept beside it.
+    bool from_jpeg = false;
+    bool turn_known = false;
+    int turn = 1;
+    bool undo_turn_known = false;
+    int undo_turn = 1;
 };
 
 // Opening keeps the photo's comment, Exif and IPTC blocks, and turns the picture upright as its
@@ -49,6 +58,8 @@ Status document_open_fit(PhotoDocument* doc, const char* path, int box_width, in
 void document_undo(PhotoDocument* doc);
 Status document_undo_all(PhotoDocument* doc);
 // Saves as JPEG at the given quality; the photo on disk is replaced only by a complete file.
+// A photo opened from a JPEG file whose only changes are turns and flips is saved without loss
+// (its sides permitting), so that standing a photo upright never costs it quality.
 Status document_save(PhotoDocument* doc, const char* path, int quality);
 void document_release_current(PhotoDocument* doc);
 void document_release_all(PhotoDocument* doc);

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds static Windows x86-64 copies of libjpeg-turbo (libjpeg 6b API, version 62) and libpng 1.6
+# Builds static Windows x86-64 copies of libjpeg-turbo (libjpeg 6b API, version 62, and its
+# TurboJPEG library for lossless turns) and libpng 1.6
 # from Debian's own source packages, once, into a cache folder outside the work tree.
 # zlib comes from Debian's libz-mingw-w64-dev.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 deps=${LUMEVA_WIN_DEPS:-$HOME/.cache/lumeva/win64-deps}
-stamp="$deps/.built-1"
+stamp="$deps/.built-2"
 [ -f "$stamp" ] && exit 0
 
 echo "win-deps: building libjpeg-turbo and libpng for Windows into $deps"
@@ -37,7 +38,7 @@ zlib_inc=/usr/x86_64-w64-mingw32/include
 jpeg_src=$(find . -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
 cmake -S "$jpeg_src" -B build-jpeg -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" \
-  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -DWITH_SIMD=ON \
+  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=ON -DWITH_JPEG8=OFF -DWITH_SIMD=ON \
   > build-jpeg.log 2>&1
 grep -q 'WITH_SIMD = 1' build-jpeg.log || { echo "win-deps: libjpeg-turbo would build without SIMD" >&2; exit 1; }
 cmake --build build-jpeg --target install > build-jpeg-make.log 2>&1
