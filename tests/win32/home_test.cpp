@@ -157,13 +157,13 @@ TEST_F(Home, ContainerTreeAndListAreInPlace)
     EXPECT_STREQ(cls, L"SysTreeView32");
     GetClassNameW(list_window(), cls, 64);
     EXPECT_STREQ(cls, L"SysListView32");
-    RECT tree, list;
+    RECT tree, list_rect;
     GetWindowRect(home->tree().window(), &tree);
-    GetWindowRect(list_window(), &list);
+    GetWindowRect(list_window(), &list_rect);
     EXPECT_EQ(tree.right - tree.left, 250);
-    EXPECT_EQ(list.left - tree.left, 250);
-    EXPECT_EQ(list.right - list.left, 650);
-    EXPECT_EQ(list.bottom - list.top, 600);
+    EXPECT_EQ(list_rect.left - tree.left, 250);
+    EXPECT_EQ(list_rect.right - list_rect.left, 650);
+    EXPECT_EQ(list_rect.bottom - list_rect.top, 600);
     EXPECT_EQ(list().view_type(), 0);
     EXPECT_EQ(list().filter(), -1);
 }
