@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/Briova.h"
+#include "app/bitmap_register.h"
+#include "app/win32/Briova.h"
 #include "app/product.h"
 #include "core/format.h"
 #include "core/save.h"
@@ -132,6 +134,13 @@ public:
              w = FindWindowExW(toolbar, w, L"WebBitmapClass", nullptr))
             (GetDlgCtrlID(w) == 2001 ? product : maker) = w;
         info = FindWindowExW(toolbar, nullptr, L"InfoClass", nullptr);
+        // The desktop may size the maximised window once more after it first shows.
+        wait_for([&] {
+            RECT client{};
+            GetClientRect(main, &client);
+            return IsZoomed(main) && client.bottom > 0 && client_rect_in(status).bottom == client.bottom &&
+                   client_rect_in(product).bottom + (shown(maker) ? 46 : 0) == client.bottom;
+        }, 5000);
     }
 
     ~Session()
@@ -458,4 +467,159 @@ TEST(Application, LanguageFromTheSettingsFile)
         s.answer(IDOK);
         EXPECT_TRUE(s.ended());
     }
+}
+
+// ---- the application hosted in this process: the unsaved-changes question ---------------------
+
+namespace {
+
+// Answers the next message boxes of this thread, one button each, from another thread, noting
+// their texts.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(std::vector<int> buttons) : buttons_(std::move(buttons))
+    {
+        thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+    }
+    ~BoxAnswerer() { finish(); }
+    const std::vector<std::wstring>& finish()
+    {
+        if (thread_) {
+            WaitForSingleObject(thread_, 25000);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        return texts_;
+    }
+
+private:
+    static DWORD WINAPI run(void* p)
+    {
+        auto* self = static_cast<BoxAnswerer*>(p);
+        for (int button : self->buttons_) {
+            HWND box = nullptr;
+            wait_for([&] {
+                EnumThreadWindows(
+                    self->target_thread_, [](HWND w, LPARAM lp) -> BOOL {
+                        if (class_of(w) == L"#32770" && IsWindowVisible(w)) {
+                            *reinterpret_cast<HWND*>(lp) = w;
+                            return FALSE;
+                        }
+                        return TRUE;
+                    }, reinterpret_cast<LPARAM>(&box));
+                return box != nullptr;
+            }, 10000);
+            if (!box) return 0;
+            wchar_t text[512] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, 512);
+            self->texts_.push_back(text);
+            PostMessageW(box, WM_COMMAND, button, 0);
+            wait_for([&] { return !IsWindow(box); }, 10000);
+        }
+        return 0;
+    }
+
+    std::vector<int> buttons_;
+    DWORD target_thread_ = GetCurrentThreadId();
+    HANDLE thread_ = nullptr;
+    std::vector<std::wstring> texts_;
+};
+
+using Texts = std::vector<std::wstring>;
+const wchar_t kQuitQuestion[] = L"Voulez-vous vraiment quitter?";
+const wchar_t kUnsavedQuestion[] = L"Votre image n'est pas sauv\u00e9 et sera perdue, voulez-vous continuer?";
+
+// Lets the windows of this thread handle what is waiting for them.
+void pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // put back for the caller to see
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace
+
+TEST(ApplicationHosted, UnsavedChangesAreAskedAboutBeforeLeavingOrQuitting)
+{
+    TestFolder folder;
+    folder.add_photo(L"photo.jpg", 320, 200);
+    folder.add_bytes(L"broken.jpg", "not a photo at all");
+    char photo[MAX_PATH] = {}, broken[MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, (folder.path + L"photo.jpg").c_str(), -1, photo, MAX_PATH, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, (folder.path + L"broken.jpg").c_str(), -1, broken, MAX_PATH, nullptr, nullptr);
+
+    // Bitmaps other tests of this program left behind are theirs to answer for.
+    for (const BitmapRecord& r : bitmap_register().take_all())
+        std::printf("left by an earlier test: %s %d\n", r.label.c_str(), r.number);
+    Application app(GetModuleHandleW(nullptr));
+    ASSERT_TRUE(app.started());
+    EXPECT_EQ(g_application, &app);
+    pump();
+    EXPECT_EQ(app.screen(), Screen::home);
+    EXPECT_EQ(app.status_text.text(), L"Cliquez sur l'image pour la retoucher.");
+
+    // A file that does not open changes nothing.
+    EXPECT_FALSE(app.open_photo(broken));
+    EXPECT_EQ(app.screen(), Screen::home);
+    EXPECT_EQ(app.status_text.text(), L"Cliquez sur l'image pour la retoucher.");
+
+    ASSERT_TRUE(app.open_photo(photo));
+    EXPECT_EQ(app.screen(), Screen::editing);
+    EXPECT_EQ(app.status_text.text(), L"Choisissez un traitement \u00e0 appliquer.");
+    EXPECT_TRUE(app.may_leave_photo());  // unchanged: nothing to ask
+
+    app.document.modified = true;
+    {
+        BoxAnswerer answers({IDCANCEL});
+        app.back_to_home();
+        EXPECT_EQ(answers.finish(), Texts{kUnsavedQuestion});
+    }
+    EXPECT_EQ(app.screen(), Screen::editing);
+    EXPECT_NE(app.document.current_picture, nullptr);
+
+    // Quitting asks twice; Cancel on either keeps the program.
+    {
+        BoxAnswerer answers({IDCANCEL});
+        app.quit();
+        EXPECT_EQ(answers.finish(), Texts{kQuitQuestion});
+    }
+    EXPECT_TRUE(IsWindow(app.window()));
+    {
+        BoxAnswerer answers({IDOK, IDCANCEL});
+        app.quit();
+        EXPECT_EQ(answers.finish(), (Texts{kQuitQuestion, kUnsavedQuestion}));
+    }
+    EXPECT_TRUE(IsWindow(app.window()));
+    EXPECT_EQ(app.screen(), Screen::editing);
+
+    {
+        BoxAnswerer answers({IDOK});
+        app.back_to_home();
+        EXPECT_EQ(answers.finish(), Texts{kUnsavedQuestion});
+    }
+    EXPECT_EQ(app.screen(), Screen::home);
+    EXPECT_EQ(app.document.current_picture, nullptr);
+    EXPECT_EQ(app.status_text.text(), L"Cliquez sur l'image pour la retoucher.");
+
+    // From the home screen only the first question is asked.
+    {
+        BoxAnswerer answers({IDOK});
+        app.quit();
+        EXPECT_EQ(answers.finish(), Texts{kQuitQuestion});
+    }
+    EXPECT_FALSE(IsWindow(app.window()));
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 1u);
+    // With every window gone, every bitmap the program made is gone too (the exit report would
+    // otherwise stop on its message boxes).
+    const std::vector<BitmapRecord> left = bitmap_register().take_all();
+    EXPECT_TRUE(left.empty());
+    for (const BitmapRecord& r : left) std::printf("never freed: %s %d\n", r.label.c_str(), r.number);
 }
