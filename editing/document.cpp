@@ -100,16 +100,6 @@ int exif_orientation_of(const Picture* picture)
     return exif ? exif_orientation(exif->bytes, exif->size) : 0;
 }
 
-void settle_orientation(Picture* picture)
-{
-    const int orientation = exif_orientation_of(picture);
-    if (orientation < 2) return;
-    // The turn gives the picture new blocks, its chunks included: look the block up again after.
-    if (picture_apply_orientation(picture, orientation) != STATUS_OK) return;
-    PictureChunk* turned = exif_chunk(picture);
-    if (turned) exif_set_orientation(turned->bytes, turned->size, 1);
-}
-
 // Loads a photo as it was stored (not yet turned upright).
 Status load_photo(const char* path, const LoadParams& params, FileInfo* info, PictureHandle* out)
 {
@@ -125,7 +115,7 @@ Status load_photo(const char* path, const LoadParams& params, FileInfo* info, Pi
 
 Status install(PhotoDocument* doc, const char* path, PictureHandle picture)
 {
-    settle_orientation(picture.get());
+    picture_settle_orientation(picture.get());
     doc->current_picture = std::move(picture);
     doc->file_name = path;
     show(doc);
@@ -142,6 +132,18 @@ LoadParams photo_params()
 }
 
 }  // namespace
+
+int picture_settle_orientation(Picture* picture)
+{
+    const PictureChunk* exif = exif_chunk(picture);
+    const int orientation = exif ? exif_orientation(exif->bytes, exif->size) : 0;
+    if (orientation < 2) return 1;
+    // The turn gives the picture new blocks, its chunks included: look the block up again after.
+    if (picture_apply_orientation(picture, orientation) != STATUS_OK) return 1;
+    PictureChunk* turned = exif_chunk(picture);
+    if (turned) exif_set_orientation(turned->bytes, turned->size, 1);
+    return orientation;
+}
 
 Status picture_apply_orientation(Picture* p, int orientation)
 {
