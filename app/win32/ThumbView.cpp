@@ -159,10 +159,17 @@ void ThumbList::rebuild(bool read_folder)
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     if (read_folder && !files_.read_folder(folder_.c_str())) files_.clear();
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    // Arranged once at the end rather than after every insertion: a folder of hundreds of files
+    // fills without keeping the window from answering.
+    const LONG_PTR style = GetWindowLongPtrW(list_, GWL_STYLE);
+    SetWindowLongPtrW(list_, GWL_STYLE, style & ~static_cast<LONG_PTR>(LVS_AUTOARRANGE));
+    SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(files_.count()), 0);
     for (int i = 0; i < files_.count(); ++i) {
         const CFileInfo& file = files_.at(i);
         if (format_filter_accepts(filter_, file.path)) insert_item(file);
     }
+    SetWindowLongPtrW(list_, GWL_STYLE, style);
+    SendMessageW(list_, LVM_ARRANGE, view_type_ == THUMB_VIEW_ICONS_FIXED ? LVA_ALIGNLEFT : LVA_ALIGNTOP, 0);
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
     UpdateWindow(list_);
