@@ -17,7 +17,7 @@ constexpr int COLUMN_NAME = 0, COLUMN_PROPERTIES = 1, COLUMN_TYPE = 2, COLUMN_SI
 bool stop_signalled(const ThumbJob* job) { return WaitForSingleObject(job->stop, 0) != WAIT_TIMEOUT; }
 
 // Lets a long load end half-way when the worker is asked to stop.
-int cancel_when_stopped(void* job) { return WaitForSingleObject(static_cast<ThumbJob*>(job)->stop, 0) == WAIT_OBJECT_0; }
+int cancel_when_stopped(void* job) { return static_cast<ThumbJob*>(job)->stop_requested.load(std::memory_order_relaxed); }
 
 void set_text(HWND list, int index, int column, const std::string& text)
 {
@@ -341,6 +341,7 @@ bool ThumbList::worker_stop()
     if (!thread_) return false;
     const bool was_running = WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
     // The worker never waits on this thread (it posts and never sends), so the wait ends.
+    job_->stop_requested.store(true, std::memory_order_relaxed);
     if (SetEvent(job_->stop)) WaitForSingleObject(thread_, INFINITE);
     MSG pending;
     if (list_)
