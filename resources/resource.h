@@ -3,6 +3,18 @@
 
 #define IDI_LUMEVA 117
 
+#define IDB_TOOLBAR 103
+#define IDB_SPLASH 107
+#define IDB_MAKER_LINK 125
+#define IDB_PRODUCT_LINK 126
+
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+
+#define IDD_ABOUT 122
+#define IDC_ABOUT_TEXT 1201
+
 #define IDS_QUIT 1
 #define IDS_CROP 2
 #define IDS_ZOOM 3

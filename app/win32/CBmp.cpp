@@ -46,37 +46,23 @@ void set_bar(HWND window, int bar, const ViewScrollBar& b)
 
 }  // namespace
 
-const MessagePair CBmp::message_pairs_[] = {
+const MessageMap<CBmp>::Pair CBmp::message_pairs_[] = {
     {WM_CREATE, CBmp::on_create},         {WM_SIZE, CBmp::on_size},
-    {WM_DESTROY, CBmp::on_destroy},       {WM_PAINT, CBmp::on_paint},
-    {WM_HSCROLL, CBmp::on_scroll},        {WM_VSCROLL, CBmp::on_scroll},
-    {WM_MOUSEMOVE, CBmp::on_mouse},       {WM_LBUTTONDOWN, CBmp::on_mouse},
-    {WM_LBUTTONUP, CBmp::on_mouse},       {WM_KEYDOWN, CBmp::on_key_down},
+    {WM_PAINT, CBmp::on_paint},           {WM_HSCROLL, CBmp::on_scroll},
+    {WM_VSCROLL, CBmp::on_scroll},        {WM_MOUSEMOVE, CBmp::on_mouse},
+    {WM_LBUTTONDOWN, CBmp::on_mouse},     {WM_LBUTTONUP, CBmp::on_mouse},
+    {WM_KEYDOWN, CBmp::on_key_down},
 };
-const MessageMap CBmp::message_map_ = make_message_map(CBmp::message_pairs_, DEFAULT_WINDOW);
-
-LRESULT CALLBACK CBmp::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    return message_map_dispatch(message_map_, window, message, wparam, lparam);
-}
+const MessageMap<CBmp> CBmp::message_map{CBmp::message_pairs_, DefaultProc::window};
 
 bool CBmp::register_class()
 {
-    static bool registered = false;
-    if (registered) return true;
     WNDCLASSW wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = window_proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
     wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.lpszClassName = kClassName;
-    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        MessageBoxW(nullptr, L"RegisterClass() failed", L"Error", MB_OK);
-        return false;
-    }
-    registered = true;
-    return true;
+    return WindowBase::register_class(wc);
 }
 
 HWND CBmp::create(HWND parent, DWORD style, COLORREF background, UINT id)
@@ -84,24 +70,22 @@ HWND CBmp::create(HWND parent, DWORD style, COLORREF background, UINT id)
     if (!register_class()) return nullptr;
     auto* view = new (std::nothrow) CBmp;
     if (!view) return nullptr;
-    HWND window = CreateWindowExW(0, kClassName, L"view", style | WS_CHILD | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
-                                  0, 256, 256, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                                  GetModuleHandleW(nullptr), view);
+    bool gone = false;
+    HWND window = view->create_window(0, kClassName, L"view", style | WS_CHILD | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP,
+                                      0, 0, 256, 256, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                                      &gone);
     if (!window) {
-        // WM_CREATE never fails, so a window that was not made never took the object.
-        delete view;
+        if (!gone) delete view;
         return nullptr;
     }
     view->set_background(background);
     return window;
 }
 
-CBmp* CBmp::of(HWND window)
+// The window owns its view: the object goes with it.
+void CBmp::detached()
 {
-    if (!window || !IsWindow(window)) return nullptr;
-    wchar_t name[8] = {};
-    if (!GetClassNameW(window, name, 8) || std::wcscmp(name, kClassName) != 0) return nullptr;
-    return reinterpret_cast<CBmp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    delete this;
 }
 
 CBmp::~CBmp()
@@ -113,52 +97,40 @@ CBmp::~CBmp()
 
 // ---- messages --------------------------------------------------------------------------------
 
-LRESULT CBmp::on_create(HWND window, UINT, WPARAM, LPARAM lparam)
+LRESULT CBmp::on_create(CBmp& view, HWND window, UINT, WPARAM, LPARAM)
 {
-    auto* view = static_cast<CBmp*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
-    view->window_ = window;
-    view_state_init(&view->state_);
+    view_state_init(&view.state_);
     // Without a buffer the view stays blank; the failure shows again at every prepare.
-    display_init_window(window, &view->display_, 256, 256);
-    view->lay_out(false);  // no picture yet: both bars emptied
+    display_init_window(window, &view.display_, 256, 256);
+    view.lay_out(false);  // no picture yet: both bars emptied
     return 0;
 }
 
-LRESULT CBmp::on_size(HWND window, UINT, WPARAM, LPARAM)
+LRESULT CBmp::on_size(CBmp& view, HWND, UINT, WPARAM, LPARAM)
 {
-    if (CBmp* view = of(window); view && view->picture_) view->lay_out(false);
+    if (view.picture_) view.lay_out(false);
     return 0;
 }
 
-LRESULT CBmp::on_destroy(HWND window, UINT, WPARAM, LPARAM)
-{
-    CBmp* view = of(window);
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    delete view;
-    return 0;
-}
-
-LRESULT CBmp::on_paint(HWND window, UINT, WPARAM, LPARAM)
+LRESULT CBmp::on_paint(CBmp& view, HWND window, UINT, WPARAM, LPARAM)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    if (CBmp* view = of(window)) view->paint(dc, ps.rcPaint);
+    view.paint(dc, ps.rcPaint);
     EndPaint(window, &ps);
     return 0;
 }
 
-LRESULT CBmp::on_scroll(HWND window, UINT message, WPARAM wparam, LPARAM)
+LRESULT CBmp::on_scroll(CBmp& view, HWND, UINT message, WPARAM wparam, LPARAM)
 {
-    if (CBmp* view = of(window)) view->scroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wparam));
+    view.scroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wparam));
     return 0;
 }
 
 // Button down, mouse move and button up: the logic step is picked by the message.
-LRESULT CBmp::on_mouse(HWND window, UINT message, WPARAM, LPARAM lparam)
+LRESULT CBmp::on_mouse(CBmp& self, HWND, UINT message, WPARAM, LPARAM lparam)
 {
-    CBmp* view = of(window);
-    if (!view) return 0;
+    CBmp* view = &self;
     using Step = void (*)(ViewState*, int, int, ViewReaction*);
     const Step step = message == WM_MOUSEMOVE     ? view_mouse_move
                       : message == WM_LBUTTONDOWN ? view_button_down
@@ -169,10 +141,10 @@ LRESULT CBmp::on_mouse(HWND window, UINT message, WPARAM, LPARAM lparam)
     return 0;
 }
 
-LRESULT CBmp::on_key_down(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+LRESULT CBmp::on_key_down(CBmp& self, HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
-    CBmp* view = of(window);
-    if (!view || wparam != VK_ESCAPE) return DefWindowProcW(window, message, wparam, lparam);
+    CBmp* view = &self;
+    if (wparam != VK_ESCAPE) return DefWindowProcW(window, message, wparam, lparam);
     ViewReaction r;
     view_escape(&view->state_, &r);
     view->react(r);
@@ -183,13 +155,13 @@ LRESULT CBmp::on_key_down(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 
 void CBmp::react(const ViewReaction& r)
 {
-    if (r.capture == VIEW_CAPTURE_TAKE) SetCapture(window_);
-    if (r.capture == VIEW_CAPTURE_RELEASE && GetCapture() == window_) ReleaseCapture();
+    if (r.capture == VIEW_CAPTURE_TAKE) SetCapture(window());
+    if (r.capture == VIEW_CAPTURE_RELEASE && GetCapture() == window()) ReleaseCapture();
     if (LPCWSTR cursor = cursor_resource(r.cursor)) SetCursor(LoadCursorW(nullptr, cursor));
-    if (r.repaint || r.repaint_now) InvalidateRect(window_, nullptr, FALSE);
-    if (r.repaint_now) UpdateWindow(window_);
+    if (r.repaint || r.repaint_now) InvalidateRect(window(), nullptr, FALSE);
+    if (r.repaint_now) UpdateWindow(window());
 
-    const HWND window = window_;
+    const HWND window = this->window();
     for (int i = 0; i < r.event_count; ++i) {
         ViewEvent e = r.events[i];
         e.window = window;
@@ -211,7 +183,7 @@ void CBmp::end_text()
     if (font_) DeleteObject(font_);
     font_ = nullptr;
     text_.clear();
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 void CBmp::release_picture()
@@ -231,8 +203,8 @@ void CBmp::lay_out(bool force_rebuild)
     if (in_layout_) return;
     in_layout_ = true;
     RECT rc;
-    GetClientRect(window_, &rc);
-    const LONG style = GetWindowLongW(window_, GWL_STYLE);
+    GetClientRect(window(), &rc);
+    const LONG style = GetWindowLongW(window(), GWL_STYLE);
     const ViewLayoutInput in{rc.right,
                              rc.bottom,
                              GetSystemMetrics(SM_CXVSCROLL),
@@ -243,12 +215,12 @@ void CBmp::lay_out(bool force_rebuild)
     ViewLayout out;
     view_layout(&state_, in, &out);
     if (view_has_picture(&state_) && state_.display_mode == VIEW_DISPLAY_ZOOM) {
-        set_bar(window_, SB_HORZ, out.horizontal);
-        set_bar(window_, SB_VERT, out.vertical);
+        set_bar(window(), SB_HORZ, out.horizontal);
+        set_bar(window(), SB_VERT, out.vertical);
     } else {
-        set_bar(window_, SB_HORZ, ViewScrollBar{});
-        set_bar(window_, SB_VERT, ViewScrollBar{});
-        ShowScrollBar(window_, SB_BOTH, FALSE);
+        set_bar(window(), SB_HORZ, ViewScrollBar{});
+        set_bar(window(), SB_VERT, ViewScrollBar{});
+        ShowScrollBar(window(), SB_BOTH, FALSE);
     }
     if (!view_has_picture(&state_))
         display_ok_ = false;
@@ -266,14 +238,14 @@ void CBmp::scroll(int bar, int request)
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_ALL;
-    GetScrollInfo(window_, bar, &si);
+    GetScrollInfo(window(), bar, &si);
     int32_t& value = horizontal ? state_.scroll_x : state_.scroll_y;
     const int kind = request == SB_THUMBTRACK ? VIEW_SCROLL_TO : request;
     const int target = view_scroll_target(value, limit, kind, static_cast<int>(si.nPage), si.nTrackPos);
     if (target == value) return;
-    SetScrollPos(window_, bar, target, TRUE);
+    SetScrollPos(window(), bar, target, TRUE);
     const int delta = value - target;
-    ScrollWindowEx(window_, horizontal ? delta : 0, horizontal ? 0 : delta, nullptr, nullptr, nullptr, nullptr,
+    ScrollWindowEx(window(), horizontal ? delta : 0, horizontal ? 0 : delta, nullptr, nullptr, nullptr, nullptr,
                    SW_INVALIDATE);
     value = target;
 }
@@ -304,7 +276,7 @@ void CBmp::paint(HDC dc, const RECT& update)
     ViewRect frame;
     if (state_.drag_state == VIEW_DRAG_TEXT || view_shown_frame(&state_, &frame)) {
         RECT client;
-        GetClientRect(window_, &client);
+        GetClientRect(window(), &client);
         paint_composed(dc, client);
         return;
     }
@@ -391,40 +363,40 @@ void CBmp::set_picture(Picture* picture, bool owns)
     if (owns && picture) state_.state_flags |= VIEW_OWNS_PICTURE;
     else state_.state_flags &= ~VIEW_OWNS_PICTURE;
     // A frame drag in progress ends with the picture it was drawn on.
-    if (state_.drag_state != VIEW_DRAG_NONE && state_.drag_state != VIEW_DRAG_TEXT && GetCapture() == window_)
+    if (state_.drag_state != VIEW_DRAG_NONE && state_.drag_state != VIEW_DRAG_TEXT && GetCapture() == window())
         ReleaseCapture();
     view_state_set_picture(&state_, picture);
     display_ok_ = false;
     lay_out(true);
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 void CBmp::set_display_mode(int mode)
 {
     view_set_display_mode(&state_, mode);
     lay_out(false);
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 void CBmp::set_zoom(int percent)
 {
     RECT rc;
-    GetClientRect(window_, &rc);
+    GetClientRect(window(), &rc);
     view_set_zoom(&state_, percent, rc.right, rc.bottom);
     lay_out(false);
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 void CBmp::set_background(uint32_t colour)
 {
     background_ = colour;
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 void CBmp::set_frame_colour(uint32_t colour)
 {
     frame_colour_ = colour;
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 void CBmp::set_callback(ViewCallback callback, void* context)
@@ -439,7 +411,7 @@ void CBmp::clear_selection()
 {
     state_.state_flags &= ~VIEW_HAS_SELECTION;
     state_.selection = ViewRect{};
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 bool CBmp::selection(ViewRect* rect) const
@@ -452,13 +424,13 @@ bool CBmp::selection(ViewRect* rect) const
 void CBmp::set_frame_shape(int code)
 {
     view_set_frame_shape(&state_, code);
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
 void CBmp::start_text(const wchar_t* text, const ViewFont& font, uint32_t colour)
 {
     if (font_) DeleteObject(font_);
-    SetFocus(window_);
+    SetFocus(window());
     text_ = text ? text : L"";
     text_colour_ = colour;
     LOGFONTW lf{};
@@ -474,21 +446,21 @@ void CBmp::start_text(const wchar_t* text, const ViewFont& font, uint32_t colour
     font_ = CreateFontIndirectW(&lf);
 
     RECT box{0, 0, 0, 0};
-    if (HDC dc = GetDC(window_)) {
+    if (HDC dc = GetDC(window())) {
         HGDIOBJ old = font_ ? SelectObject(dc, font_) : nullptr;
         DrawTextW(dc, text_.c_str(), -1, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
         if (old) SelectObject(dc, old);
-        ReleaseDC(window_, dc);
+        ReleaseDC(window(), dc);
     }
     view_start_text(&state_, box.right - box.left, box.bottom - box.top);
     // The text appears under the pointer straight away rather than at the corner.
     POINT at;
-    if (GetCursorPos(&at) && ScreenToClient(window_, &at)) {
+    if (GetCursorPos(&at) && ScreenToClient(window(), &at)) {
         ViewReaction ignored;
         view_mouse_move(&state_, at.x, at.y, &ignored);
     }
-    SetCapture(window_);
-    InvalidateRect(window_, nullptr, FALSE);
+    SetCapture(window());
+    InvalidateRect(window(), nullptr, FALSE);
 }
 
-void CBmp::repaint() { InvalidateRect(window_, nullptr, FALSE); }
+void CBmp::repaint() { InvalidateRect(window(), nullptr, FALSE); }

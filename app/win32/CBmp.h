@@ -8,17 +8,15 @@
 
 #include "app/CBmp.h"
 #include "app/bitmap.h"
-#include "app/win32/MessageMap.h"
+#include "app/win32/Window.h"
 
-class CBmp final : public PictureView {
+class CBmp final : public Window<CBmp>, public PictureView {
 public:
     // Creates a view as a child of `parent` with the caller's style plus child, both scroll bars
     // and tab stop. Null when the class or the window cannot be made.
     static HWND create(HWND parent, DWORD style, COLORREF background, UINT id = 0);
-    // The view object of a window, or null (for a window that is not a view, or already gone).
-    static CBmp* of(HWND window);
-
-    HWND window() const { return window_; }
+    // Window<CBmp>::of gives the view object of a window, or null (a window that is not a view,
+    // or one already gone).
     const ViewState& state() const { return state_; }
     const Picture* picture() const { return picture_; }
 
@@ -42,15 +40,14 @@ private:
     CBmp() = default;
     ~CBmp() override;
 
-    static LRESULT on_create(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_size(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_destroy(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_paint(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_scroll(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_mouse(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT on_key_down(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT CALLBACK window_proc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_create(CBmp&, HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_size(CBmp&, HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_paint(CBmp&, HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_scroll(CBmp&, HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_mouse(CBmp&, HWND, UINT, WPARAM, LPARAM);
+    static LRESULT on_key_down(CBmp&, HWND, UINT, WPARAM, LPARAM);
     static bool register_class();
+    void detached() override;
 
     void lay_out(bool force_rebuild);
     void scroll(int bar, int request);
@@ -62,7 +59,6 @@ private:
     void fill_outside_picture(HDC dc, const RECT& area) const;
     RECT picture_rect() const;
 
-    HWND window_ = nullptr;
     ViewState state_{};
     Picture* picture_ = nullptr;
     DisplayBitmap display_{};
@@ -76,6 +72,8 @@ private:
     COLORREF text_colour_ = 0;
     bool in_layout_ = false;
 
-    static const MessagePair message_pairs_[];
-    static const MessageMap message_map_;
+    static const MessageMap<CBmp>::Pair message_pairs_[];
+
+public:
+    static const MessageMap<CBmp> message_map;
 };
