@@ -58,7 +58,7 @@ test: test-native test-sanitize test-win64
 
 run: win64
 	@if [ -z "$$DISPLAY" ]; then echo "make run: no display (DISPLAY is not set)" >&2; exit 1; fi
-	@. scripts/wine-env.sh && wine_prefix_ready && cd $(WIN64)/bin && exec wine Lumeva.exe
+	@. scripts/wine-env.sh && wine_prefix_ready && wine_pictures_samples $(CURDIR)/resources/samples && cd $(WIN64)/bin && exec wine Lumeva.exe
 
 bench: native
 	$(NATIVE)/bin/lumeva_bench

@@ -80,17 +80,6 @@ PictureChunk* exif_chunk(const Picture* picture)
     return nullptr;
 }
 
-void settle_orientation(Picture* picture)
-{
-    const PictureChunk* exif = exif_chunk(picture);
-    const int orientation = exif ? exif_orientation(exif->bytes, exif->size) : 0;
-    if (orientation < 2) return;
-    // The turn gives the picture new blocks, its chunks included: look the block up again after.
-    if (picture_apply_orientation(picture, orientation) != STATUS_OK) return;
-    PictureChunk* turned = exif_chunk(picture);
-    if (turned) exif_set_orientation(turned->bytes, turned->size, 1);
-}
-
 bool open_with(PhotoDocument* doc, const char* path, const LoadParams& params)
 {
     document_release_current(doc);
@@ -101,7 +90,7 @@ bool open_with(PhotoDocument* doc, const char* path, const LoadParams& params)
         delete picture;
         return false;
     }
-    settle_orientation(picture);
+    picture_settle_orientation(picture);
     doc->current_picture = picture;
     doc->file_name = path;
     show(doc);
@@ -118,6 +107,18 @@ LoadParams photo_params()
 }
 
 }  // namespace
+
+int picture_settle_orientation(Picture* picture)
+{
+    const PictureChunk* exif = exif_chunk(picture);
+    const int orientation = exif ? exif_orientation(exif->bytes, exif->size) : 0;
+    if (orientation < 2) return 1;
+    // The turn gives the picture new blocks, its chunks included: look the block up again after.
+    if (picture_apply_orientation(picture, orientation) != STATUS_OK) return 1;
+    PictureChunk* turned = exif_chunk(picture);
+    if (turned) exif_set_orientation(turned->bytes, turned->size, 1);
+    return orientation;
+}
 
 Status picture_apply_orientation(Picture* p, int orientation)
 {

@@ -65,3 +65,7 @@ bool document_crop(PhotoDocument* doc, int left, int top, int right, int bottom)
 
 // Turns and mirrors a picture in place as an Exif orientation (1 to 8) says it should be shown.
 Status picture_apply_orientation(Picture* picture, int orientation);
+// Turns a freshly loaded picture upright by the orientation of its kept Exif block and sets that
+// orientation to 1, so that it is never turned twice. Returns the orientation applied (1 when
+// the picture was left as it was).
+int picture_settle_orientation(Picture* picture);

@@ -17,4 +17,39 @@ wine_prefix_ready() {
     wineserver -w
     touch "$WINEPREFIX/.lumeva-ready"
   fi
+  wine_prefix_own_folders
+}
+
+# Wine links the user's Desktop, Documents, Pictures... to the home folder. The prefix gets folders
+# of its own instead, so that nothing the program or a test does there reaches the home folder.
+# Removing a link leaves its target alone. Wine links an empty folder again when it updates the
+# prefix, so this runs before every use.
+wine_prefix_own_folders() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos,Templates}; do
+    if [ -L "$link" ]; then
+      rm -f "$link" && mkdir -p "$link"
+    fi
+  done
+}
+
+# The Wine user's Pictures folder (the prefix's own).
+wine_pictures_folder() {
+  local user
+  for user in "$WINEPREFIX"/drive_c/users/*; do
+    [ "$(basename "$user")" = Public ] && continue
+    [ -d "$user/Pictures" ] && [ ! -L "$user/Pictures" ] && { echo "$user/Pictures"; return 0; }
+  done
+  return 1
+}
+
+# Copies the sample photos of $1 into the Wine user's Pictures folder when it holds no pictures, so
+# that a first start shows thumbnails.
+wine_pictures_samples() {
+  local pictures
+  pictures=$(wine_pictures_folder) || return 0
+  if [ -z "$(find "$pictures" -maxdepth 1 -type f \( -iname '*.jpg' -o -iname '*.jpeg' -o -iname '*.png' \
+        -o -iname '*.bmp' -o -iname '*.gif' -o -iname '*.tif' -o -iname '*.tiff' \) -print -quit)" ]; then
+    cp "$1"/*.jpg "$pictures"/
+  fi
 }

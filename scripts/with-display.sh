@@ -32,5 +32,6 @@ wine_prefix_ready
 # Started here with its output sent away, the Wine server cannot hold a test's output pipe open.
 wineserver -p >/dev/null 2>&1 </dev/null
 wine wineboot >/dev/null 2>&1 </dev/null
+wine_prefix_own_folders
 
 "$@"
