@@ -15,11 +15,11 @@ bool command_leaves_selection(int command)
 int command_menu_resource(int button)
 {
     switch (button) {
-    case ID_MENU_CROP: return 112;
-    case ID_MENU_ROTATE: return 113;
-    case ID_MENU_RETOUCH: return 116;
-    case ID_MENU_UNDO: return 114;
-    case ID_MENU_SAVE: return 115;
+    case CMD_CROP_MENU: return 112;
+    case CMD_ROTATE_MENU: return 113;
+    case CMD_RETOUCH_MENU: return 116;
+    case CMD_UNDO_MENU: return 114;
+    case CMD_SAVE_MENU: return 115;
     default: return 0;
     }
 }

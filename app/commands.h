@@ -4,20 +4,11 @@
 
 #include <cstdint>
 
+#include "app/Briova.h"
 #include "resources/resource.h"
 
-// The toolbar's own commands; the menu commands are the IDM_ values of the resources.
-enum : int32_t {
-    IDM_FORMAT_FIRST = 40026,
-    IDM_FORMAT_LAST = 40036,
-    ID_MENU_CROP = 1001,
-    ID_MENU_ROTATE = 1002,
-    ID_MENU_RETOUCH = 1003,
-    ID_MENU_UNDO = 1004,
-    ID_MENU_SAVE = 1005,
-    ID_BACK_HOME = 1006,
-    ID_ABOUT = 1007,
-};
+// The eleven print formats, 40026 ("9x13") to 40036 ("15x20").
+enum : int32_t { IDM_FORMAT_FIRST = 40026, IDM_FORMAT_LAST = 40036 };
 
 // True for the commands that take the view out of selection before acting: rotations, flips,
 // undo, the one-click retouches, red eyes, Portrait and the formats. Zoom, saving and the dialogs
