@@ -1,5 +1,5 @@
-// The main window's commands as data: which ones leave the selection first, the drop-down menus
-// of the toolbar buttons and the icons drawn beside their items.
+// The main window's commands as data: which ones leave the selection first and the drop-down
+// menus of the toolbar buttons.
 #pragma once
 
 #include <cstdint>
@@ -17,15 +17,6 @@ bool command_leaves_selection(int command);
 
 // The menu resource of a drop-down button (1001..1005), or 0.
 int command_menu_resource(int button);
-
-struct MenuIcon {
-    int32_t command;
-    int32_t cell;  // 32 x 32 cell of the toolbar bitmap
-};
-constexpr int MENU_ICON_COUNT = 16;
-extern const MenuIcon MENU_ICONS[MENU_ICON_COUNT];
-// The icon cell of a menu command, or -1 for the items drawn without one.
-int command_menu_icon(int command);
 
 // The blur strength of the menu's "Flou".
 constexpr unsigned COMMAND_BLUR_STRENGTH = 3;

@@ -162,7 +162,7 @@ LRESULT zoom(Application& app, HWND, UINT command, UINT, LPARAM)
 // The one-click retouches: the frame goes, the document does the rest.
 LRESULT retouch(Application& app, HWND, UINT command, UINT, LPARAM)
 {
-    leave_selection(app);
+    if (command_leaves_selection(static_cast<int>(command))) leave_selection(app);
     PhotoDocument* d = &app.document;
     switch (command) {
     case IDM_ROTATEL90: document_rotate(d, -90); break;

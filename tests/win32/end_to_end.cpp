@@ -5,6 +5,7 @@
 // With a folder as second argument, screenshots of each screen go there as PNG files.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
