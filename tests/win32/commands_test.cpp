@@ -11,6 +11,7 @@
 #include "app/print_format.h"
 #include "app/win32/Briova.h"
 #include "app/win32/CBmp.h"
+#include "app/win32/LanguageTable.h"
 #include "core/format.h"
 #include "core/save.h"
 #include "resources/resource.h"
@@ -255,7 +256,8 @@ TEST_F(Commands, SameNameNeverOverwritesAPngWithJpegData)
     EXPECT_EQ(read_all(png), original);
     EXPECT_TRUE(app->document.modified);  // cancelled: nothing saved
 
-    const std::string beside = png.substr(0, png.size() - 4) + ".jpg";
+    // Another name: the proposed one is taken by this test's JPEG photo.
+    const std::string beside = png.substr(0, png.size() - 4) + "_beside.jpg";
     made.push_back(beside);
     run_driven(IDM_SAVEFILE, [&](HWND d) { answer_save_dialog(d, beside); });
     EXPECT_EQ(read_all(png), original);

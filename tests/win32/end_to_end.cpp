@@ -27,6 +27,7 @@ namespace {
 
 int failures = 0;
 std::string shots;  // screenshot folder, empty for none
+HANDLE program = nullptr;
 
 void check(bool ok, const char* what)
 {
@@ -95,7 +96,9 @@ HWND wait_dialog(DWORD thread)
 void screenshot(const char* name)
 {
     if (shots.empty()) return;
-    Sleep(300);  // let the last paint land
+    // Every window painted: the program idle, then a moment for the display server.
+    if (program) WaitForInputIdle(program, 5000);
+    Sleep(1000);
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     Picture p{};
     if (!picture_alloc(&p, PIXEL_BGR, 4, w, h)) return;
@@ -238,6 +241,7 @@ int wmain(int argc, wchar_t** argv)
         check(false, "Lumeva.exe starts");
         return 1;
     }
+    program = pi.hProcess;
     HWND main = nullptr;
     check(wait_for([&] { return (main = FindWindowW(LUMEVA_MAIN_CLASS, nullptr)) != nullptr && IsWindowVisible(main); }, 30000),
           "the main window appears");

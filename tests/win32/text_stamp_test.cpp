@@ -88,9 +88,12 @@ TEST_F(Stamp, TextIsCutAtThePictureEdge)
     ASSERT_EQ(picture_alloc(&o.p, PIXEL_BGR, 4, 50, 20), 1);
     std::memset(o.p.data, 255, picture_data_size(&o.p));
     ASSERT_TRUE(text_stamp(&o.p, dc, 30, 8, L"WWWWWWWW", font, RGB(0, 0, 0)));
+    // Ink reaches the last columns and the last rows: the text goes on past them.
     bool last_column = false, last_row = false;
-    for (int y = 0; y < 20; ++y) last_column |= picture_line(&o.p, y)[49 * 3] == 0;
-    for (int x = 0; x < 50; ++x) last_row |= picture_line(&o.p, 19)[x * 3] == 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 46; x < 50; ++x) last_column |= picture_line(&o.p, y)[x * 3] == 0;
+    for (int y = 17; y < 20; ++y)
+        for (int x = 30; x < 50; ++x) last_row |= picture_line(&o.p, y)[x * 3] == 0;
     EXPECT_TRUE(last_column);
     EXPECT_TRUE(last_row);
     EXPECT_EQ(o.p.width, 50);
