@@ -89,6 +89,10 @@ protected:
         app->document.modified = false;
         delete app;
         app = nullptr;
+        // The main window's end posted the quit message: it would end the next dialog at once.
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        }
     }
 
     void SetUp() override
@@ -105,8 +109,7 @@ protected:
         app->document.modified = false;
         app->back_to_home();
         for (const std::string& f : made) {
-            SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(f.c_str());
+                DeleteFileA(f.c_str());
         }
         DeleteFileA(jpeg.c_str());
         DeleteFileA(png.c_str());
@@ -269,10 +272,10 @@ TEST_F(Commands, FailedSaveShowsTheProblemAndKeepsThePhoto)
 {
     ASSERT_TRUE(app->open_photo(jpeg.c_str()));
     run(IDM_SEPIA);
-    SetFileAttributesA(jpeg.c_str(), FILE_ATTRIBUTE_READONLY);
-    made.push_back(jpeg);
+    // Another program holds the photo open for reading: it may be read, not replaced.
+    HANDLE held = CreateFileA(jpeg.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
     std::wstring question, problem;
-    UINT icon_style = 0;
     run_driven(IDM_SAVEFILE, [&](HWND d) {
         if (!d) return;
         question = box_text(d);
@@ -280,16 +283,15 @@ TEST_F(Commands, FailedSaveShowsTheProblemAndKeepsThePhoto)
         HWND p = wait_for_dialog(GetWindowThreadProcessId(d, nullptr), d);
         if (!p) return;
         problem = box_text(p);
-        icon_style = static_cast<UINT>(GetWindowLongW(p, GWL_STYLE));
         PostMessageW(p, WM_COMMAND, IDOK, 0);
     });
+    CloseHandle(held);
     EXPECT_FALSE(question.empty());
     const std::wstring path(jpeg.begin(), jpeg.end());
     EXPECT_NE(problem.find(L"Un probl\u00e8me est survenue"), std::wstring::npos);
     EXPECT_NE(problem.find(L"<" + path + L">"), std::wstring::npos);
     EXPECT_TRUE(app->document.modified);
     EXPECT_NE(app->document.current_picture, nullptr);
-    (void)icon_style;
 }
 
 }  // namespace

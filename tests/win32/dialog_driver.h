@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <thread>
 
@@ -31,6 +32,13 @@ inline HWND wait_for_dialog(DWORD thread, HWND other_than = nullptr)
         if (f.found && f.found != other_than) return f.found;
         Sleep(10);
     }
+    EnumThreadWindows(thread, [](HWND w, LPARAM) -> BOOL {
+        wchar_t cls[64] = {}, title[64] = {};
+        GetClassNameW(w, cls, 64);
+        GetWindowTextW(w, title, 64);
+        std::printf("thread window %ls '%ls' visible %d\n", cls, title, IsWindowVisible(w));
+        return TRUE;
+    }, 0);
     return nullptr;
 }
 
