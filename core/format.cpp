@@ -9,6 +9,7 @@ namespace {
 std::mutex registry_mutex;
 int registry_users = 0;
 FormatEntry* rows = nullptr;
+FormatSignature* signatures = nullptr;
 int row_count = 0;
 
 void copy_text(char* out, int size, const char* text)
@@ -25,11 +26,19 @@ void library_init()
     std::lock_guard<std::mutex> lock(registry_mutex);
     if (registry_users++ > 0) return;
     rows = static_cast<FormatEntry*>(std::calloc(FORMAT_MAX, sizeof(FormatEntry)));
+    signatures = static_cast<FormatSignature*>(std::calloc(FORMAT_MAX, sizeof(FormatSignature)));
     row_count = 0;
-    if (!rows) return;
+    if (!rows || !signatures) {
+        std::free(rows);
+        std::free(signatures);
+        rows = nullptr;
+        signatures = nullptr;
+        return;
+    }
     for (int i = 0; i < builtin_format_count && row_count < FORMAT_MAX; ++i) {
-        const FormatEntry& row = builtin_formats[i];
+        const FormatEntry& row = builtin_formats[i].row;
         if (row.init && !row.init()) continue;
+        signatures[row_count] = builtin_formats[i].signature;
         FormatEntry& entry = rows[row_count++];
         entry = row;
         if (entry.reader) entry.flags |= FORMAT_READ;
@@ -51,11 +60,15 @@ void library_exit()
         }
     }
     std::free(rows);
+    std::free(signatures);
     rows = nullptr;
+    signatures = nullptr;
     row_count = 0;
 }
 
 FormatEntry* format_rows() { return rows; }
+
+FormatSignature* format_signatures() { return signatures; }
 
 int format_count() { return row_count; }
 

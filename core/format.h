@@ -1,6 +1,7 @@
 // The registry of file formats: built-in codecs first, in a fixed order, then plug-ins.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/load.h"
@@ -32,18 +33,19 @@ struct SaveContext;
 using FormatWriter = Status (*)(const char* file_name, SaveContext* context);
 using FormatWritableTypes = void (*)(WritableType list[FORMAT_WRITABLE_MAX]);
 
+// A row names only the fields it uses; the others are null.
 struct FormatEntry {
-    uint32_t flags;
-    const char* name;
-    const char* description;
-    int (*init)();
-    void (*exit)();
-    FormatReader reader;
-    FormatWriter writer;
-    FormatWritableTypes writable_types;
-    void* reserved;
-    uint32_t private_value;
-    const char* extensions[FORMAT_EXTENSIONS_MAX];
+    uint32_t flags = 0;
+    const char* name = nullptr;
+    const char* description = nullptr;
+    int (*init)() = nullptr;
+    void (*exit)() = nullptr;
+    FormatReader reader = nullptr;
+    FormatWriter writer = nullptr;
+    FormatWritableTypes writable_types = nullptr;
+    void* reserved = nullptr;
+    uint32_t private_value = 0;
+    const char* extensions[FORMAT_EXTENSIONS_MAX] = {};
 };
 
 struct FormatInfo {
@@ -69,10 +71,24 @@ int format_find_by_name(const char* name);
 // The extension of a file name, lower-cased (A-Z only), into `out`; empty when it has none.
 void file_extension(const char* file_name, char* out, int size);
 
+// A cheap look at a file's first bytes (FORMAT_HEAD_BYTES, fewer for a shorter file) before a
+// reader runs: false only when the file certainly is not of the row's format, so that no reader
+// starts, and keeps anything, on a file that is not its own.
+constexpr int FORMAT_HEAD_BYTES = 64;
+using FormatSignature = bool (*)(const uint8_t* head, size_t size);
+
 // The registry's rows, for the loading and saving pipelines (and tests that stand in fake codecs).
 // Valid between library_init and library_exit.
 FormatEntry* format_rows();
+// The rows' signature checks, one per row beside format_rows() (null: the reader decides alone).
+// The row's layout is fixed for plug-ins, so the check lives beside it rather than in it.
+FormatSignature* format_signatures();
 
+// A built-in row with its signature check.
+struct BuiltinFormat {
+    FormatEntry row;
+    FormatSignature signature = nullptr;
+};
 // The built-in rows, in registry order; the codecs fill in their functions.
-extern const FormatEntry builtin_formats[];
+extern const BuiltinFormat builtin_formats[];
 extern const int builtin_format_count;

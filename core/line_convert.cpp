@@ -470,6 +470,16 @@ void reverse_line(uint8_t* line, int count, int pixel_bytes)
             std::swap(line[static_cast<size_t>(i) * pixel_bytes + k], line[static_cast<size_t>(j) * pixel_bytes + k]);
 }
 
+int palette_bytes(uint32_t kind, int entries)
+{
+    const uint32_t layout = kind & ~PALETTE_NEGATIVE;
+    int entry = 3;
+    if (layout & (PALETTE_ATARI | PALETTE_ATARI_STE | PALETTE_444)) entry = 2;
+    else if (layout & PALETTE_PLANES_16) entry = 6;
+    else if (layout & (PALETTE_RGBX | PALETTE_XBGR | PALETTE_BGRX)) entry = 4;
+    return entry * std::clamp(entries, 0, 256);
+}
+
 void palette_to_map(uint32_t kind, int bits, const uint8_t* pal, int entries, uint8_t map[1024])
 {
     entries = std::clamp(entries, 0, 256);

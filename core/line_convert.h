@@ -94,5 +94,7 @@ enum : uint32_t {
     PALETTE_BGRX = 0x1000,
 };
 
+// Bytes a palette of `entries` entries in the layout `kind` names takes in the file's table.
+int palette_bytes(uint32_t kind, int entries);
 // Converts `entries` file palette entries into the 1024-byte planar colour map.
 void palette_to_map(uint32_t kind, int bits, const uint8_t* palette, int entries, uint8_t map[1024]);

@@ -30,12 +30,29 @@ void forget_kept(LoadContext* ctx)
     load_conversion_release(ctx);
 }
 
-Status try_reader(LoadContext* ctx, int index)
+// The file's first bytes, which every row's signature check looks at.
+struct FileHead {
+    uint8_t bytes[FORMAT_HEAD_BYTES];
+    size_t size;
+};
+
+FileHead read_head(Stream* stream)
+{
+    FileHead head{};
+    head.size = stream_read(stream, head.bytes, sizeof head.bytes);
+    return head;
+}
+
+Status try_reader(LoadContext* ctx, int index, const FileHead& head)
 {
     FormatEntry& row = format_rows()[index];
     if (!row.reader) return STATUS_UNKNOWN_FORMAT;
+    const FormatSignature signature = format_signatures()[index];
+    if (signature && !signature(head.bytes, head.size)) return STATUS_UNKNOWN_FORMAT;
     ctx->private_value = row.private_value;
     ctx->began = 0;
+    ctx->palette_waiting = nullptr;
+    ctx->palette_held = 0;
     Status status;
     if (row.flags & FORMAT_REOPEN) {
         // Readers that hand the file to another library need it closed while they run.
@@ -49,6 +66,9 @@ Status try_reader(LoadContext* ctx, int index)
         stream_seek(ctx->stream, 0, SEEK_SET);
         status = row.reader(ctx->stream, ctx);
     }
+    // A reader that stopped after load_begin, for whatever reason, leaves its picture to be
+    // finished here: its type settled, its palette applied, its size fitted.
+    load_end(ctx, 0, 8, nullptr);
     if (status == STATUS_INCOMPLETE && !ctx->began) status = STATUS_UNKNOWN_FORMAT;
     if (status == STATUS_UNKNOWN_FORMAT) forget_kept(ctx);
     return status;
@@ -59,10 +79,11 @@ Status recognise_and_read(LoadContext* ctx, int* answered)
     const int count = format_count();
     const FormatEntry* rows = format_rows();
     const int index = ctx->params.format_index;
+    const FileHead head = read_head(ctx->stream);
     if (index >= 0) {
         *answered = index;
         if (index >= count) return STATUS_UNKNOWN_FORMAT;
-        return try_reader(ctx, index);
+        return try_reader(ctx, index, head);
     }
 
     Status status = STATUS_UNKNOWN_FORMAT;
@@ -75,7 +96,7 @@ Status recognise_and_read(LoadContext* ctx, int* answered)
                 if (!e) break;
                 if (std::strcmp(e, ext) != 0) continue;
                 *answered = i;
-                status = try_reader(ctx, i);
+                status = try_reader(ctx, i, head);
                 if (status != STATUS_UNKNOWN_FORMAT || !ctx->stream) break;
             }
         }
@@ -84,7 +105,7 @@ Status recognise_and_read(LoadContext* ctx, int* answered)
         for (int i = 0; i < count && status == STATUS_UNKNOWN_FORMAT && ctx->stream; ++i) {
             if ((rows[i].flags & (FORMAT_READ | FORMAT_PROBE)) != (FORMAT_READ | FORMAT_PROBE)) continue;
             *answered = i;
-            status = try_reader(ctx, i);
+            status = try_reader(ctx, i, head);
         }
     }
     return status;

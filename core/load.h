@@ -59,6 +59,8 @@ const char* colour_model_name(uint16_t code);
 
 constexpr int LOAD_MESSAGE_MAX = 64;
 constexpr int LOAD_TEXTS_MAX = 32;
+// The largest palette a reader can hand over: 256 entries of the widest layout (16-bit planes).
+constexpr int LOAD_PALETTE_BYTES = 256 * 6;
 
 using LineCallback = int (*)(int line, int total, void* data);
 using PixelAllocator = void* (*)(int width, int height, int components, int bits, int padding,
@@ -203,6 +205,13 @@ struct LoadContext {
     int32_t text_count;
     char* texts[LOAD_TEXTS_MAX];
     LoadConversion* conversion;
+    // The palette handed over with load_set_palette. Before load_begin only its address is kept
+    // (the entry count depends on the depth the header declares); load_begin copies it.
+    const uint8_t* palette_waiting;
+    int32_t palette_held;  // the copy below is the reader's palette
+    uint32_t palette_kind;
+    int32_t palette_bits;
+    uint8_t palette[LOAD_PALETTE_BYTES];
 };
 
 using FormatReader = Status (*)(Stream* stream, LoadContext* context);
@@ -216,7 +225,15 @@ void file_info_free_texts(FileInfo* info);
 void header_init(HeaderInfo* header);
 Status load_begin(LoadContext* context, HeaderInfo* header);
 Status load_put_lines(LoadContext* context, int plane, int line, int count);
+// Finishes the picture. A null palette means the one handed over with load_set_palette, if any.
+// Only the first call after load_begin does anything, and the recognition loop makes it for a
+// reader that returns without it, whatever the status: a reader that stops early just returns.
 Status load_end(LoadContext* context, uint32_t palette_kind, int palette_bits, const uint8_t* palette);
+// Hands the file's colour table to the pipeline as soon as the reader has it (2 to the power
+// planes x bits entries in the layout `kind` names), so that however the load ends the picture
+// gets it. After load_begin it is copied at once; before, it must stay valid until load_begin,
+// which copies it.
+void load_set_palette(LoadContext* context, uint32_t kind, int bits, const uint8_t* palette);
 
 void load_set_comment(LoadContext* context, const char* text, int length);
 void load_add_text(LoadContext* context, const char* key, const char* text, int length);

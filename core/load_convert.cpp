@@ -555,7 +555,32 @@ void settle_type(LoadContext* ctx, LoadConversion* cv, bool has_palette)
     }
 }
 
+// Copies the reader's palette: the number of entries follows from the depth. Deeper files have
+// no colour table to apply.
+void hold_palette(LoadContext* ctx, uint32_t kind, int bits, const uint8_t* palette, int depth)
+{
+    ctx->palette_waiting = nullptr;
+    ctx->palette_held = 0;
+    if (!palette || depth < 1 || depth > 8) return;
+    std::memcpy(ctx->palette, palette, static_cast<size_t>(palette_bytes(kind, 1 << depth)));
+    ctx->palette_kind = kind;
+    ctx->palette_bits = bits;
+    ctx->palette_held = 1;
+}
+
 }  // namespace
+
+void load_set_palette(LoadContext* ctx, uint32_t kind, int bits, const uint8_t* palette)
+{
+    if (ctx->conversion) {
+        hold_palette(ctx, kind, bits, palette, ctx->conversion->depth);
+        return;
+    }
+    ctx->palette_held = 0;
+    ctx->palette_waiting = palette;
+    ctx->palette_kind = kind;
+    ctx->palette_bits = bits;
+}
 
 Status load_begin(LoadContext* ctx, HeaderInfo* h)
 {
@@ -585,6 +610,7 @@ Status load_begin(LoadContext* ctx, HeaderInfo* h)
     cv->y_dpi = yd;
 
     cv->depth = depth;
+    if (ctx->palette_waiting) hold_palette(ctx, ctx->palette_kind, ctx->palette_bits, ctx->palette_waiting, depth);
     cv->components = h->components;
     cv->planes = h->planes;
     cv->header_flags = h->layout_flags;
@@ -777,9 +803,15 @@ Status load_end(LoadContext* ctx, uint32_t palette_kind, int palette_bits, const
 {
     LoadConversion* cv = ctx->conversion;
     Picture* pic = ctx->picture;
+    // Without conversion state the load never began or is finished already.
     if (!cv || !pic->data) {
         load_conversion_release(ctx);
         return STATUS_OK;
+    }
+    if (!palette && ctx->palette_held) {
+        palette = ctx->palette;
+        palette_kind = ctx->palette_kind;
+        palette_bits = ctx->palette_bits;
     }
     const LoadParams& params = ctx->params;
     if (params.flags & LOAD_PROGRESS_DASHES) std::fputc('\n', stderr);

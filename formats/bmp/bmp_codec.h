@@ -15,6 +15,8 @@ enum : uint32_t {
     BMP_DXT3 = 0x33545844,  // "DXT3"
 };
 
+// "BM", then a header length and compression the reader knows, as far as the head holds them.
+bool bmp_signature(const uint8_t* head, size_t size);
 Status bmp_read(Stream* stream, LoadContext* context);
 Status bmp_write(const char* file_name, SaveContext* context);
 void bmp_writable_types(WritableType list[FORMAT_WRITABLE_MAX]);

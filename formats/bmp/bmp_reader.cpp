@@ -51,6 +51,14 @@ HeapBytes heap_bytes(size_t n) { return HeapBytes(new (std::nothrow) uint8_t[n])
 // Bytes of one stored row: rows are padded to whole 32-bit words.
 int64_t stored_row_bytes(int64_t bits, int64_t width) { return (bits * width + 31) / 32 * 4; }
 
+bool known_compression(uint32_t compression)
+{
+    switch (compression) {
+    case BMP_PLAIN: case BMP_RLE8: case BMP_RLE4: case BMP_BITFIELDS: case BMP_DXT1: case BMP_DXT3: return true;
+    default: return false;
+    }
+}
+
 Status read_headers(Stream* s, BmpHeader* b)
 {
     if (stream_read_u16le(s) != BMP_SIGNATURE) return STATUS_UNKNOWN_FORMAT;
@@ -80,10 +88,7 @@ Status read_headers(Stream* s, BmpHeader* b)
         return STATUS_UNKNOWN_FORMAT;
     }
     if (stream_eof(s)) return STATUS_UNKNOWN_FORMAT;
-    switch (b->compression) {
-    case BMP_PLAIN: case BMP_RLE8: case BMP_RLE4: case BMP_BITFIELDS: case BMP_DXT1: case BMP_DXT3: return STATUS_OK;
-    default: return STATUS_UNKNOWN_FORMAT;
-    }
+    return known_compression(b->compression) ? STATUS_OK : STATUS_UNKNOWN_FORMAT;
 }
 
 int64_t info_end(const BmpHeader& b) { return FILE_HEADER_BYTES + b.info_size; }
@@ -322,6 +327,7 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
     h->bits_per_plane = static_cast<int16_t>(b.bits);
     h->bytes_per_plane_line = static_cast<int32_t>((int64_t{b.bits} * width + 7) / 8);
     LUM_TRY(stream_seek_inside(s, data_start(b, table_start + entries * entry_bytes)));
+    load_set_palette(ctx, PALETTE_BGR, 8, palette);
     LUM_TRY(load_begin(ctx, h));
 
     Status status = STATUS_OK;
@@ -330,10 +336,7 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
         // decoded before its lines are handed on.
         const size_t line_bytes = static_cast<size_t>(h->bytes_per_plane_line);
         uint8_t* image = pixels_alloc(static_cast<uint64_t>(line_bytes) * static_cast<uint64_t>(height));
-        if (!image) {
-            load_end(ctx, PALETTE_BGR, 8, palette);
-            return STATUS_NO_MEMORY;
-        }
+        if (!image) return STATUS_NO_MEMORY;
         const RleImage target{image, h->bytes_per_plane_line, width, height, b.compression == BMP_RLE4};
         int rows = 0;
         status = bmp_rle_decode(s, target, &rows);
@@ -358,11 +361,21 @@ Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, Head
             if (status != STATUS_OK) break;
         }
     }
-    load_end(ctx, PALETTE_BGR, 8, palette);
+    load_end(ctx, 0, 8, nullptr);
     return status;
 }
 
 }  // namespace
+
+bool bmp_signature(const uint8_t* head, size_t size)
+{
+    if (size < 2 || head[0] != 'B' || head[1] != 'M') return false;
+    if (size < FILE_HEADER_BYTES + 4) return true;
+    const uint32_t info_size = le32_at(head + FILE_HEADER_BYTES);
+    if (info_size != OS2_INFO_BYTES && info_size < WINDOWS_INFO_BYTES) return false;
+    if (info_size == OS2_INFO_BYTES || size < FILE_HEADER_BYTES + 20) return true;
+    return known_compression(le32_at(head + FILE_HEADER_BYTES + 16));
+}
 
 Status bmp_read(Stream* s, LoadContext* ctx)
 {

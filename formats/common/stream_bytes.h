@@ -17,6 +17,18 @@ Status stream_read_exact(Stream* stream, void* buffer, size_t count);
 // Seeks to an absolute offset that must lie inside the file; STATUS_INCOMPLETE otherwise.
 Status stream_seek_inside(Stream* stream, int64_t offset);
 
+// Integers in bytes already in memory (a file's head, a block read whole).
+inline uint16_t le16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint16_t be16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+inline uint32_t le32_at(const uint8_t* p)
+{
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+inline uint32_t be32_at(const uint8_t* p)
+{
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
+}
+
 // One byte, or -1 at the end of the file.
 inline int stream_next_byte(Stream* stream)
 {

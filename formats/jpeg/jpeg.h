@@ -8,6 +8,8 @@
 #include "core/load.h"
 #include "core/save.h"
 
+// The start-of-image marker, which libjpeg requires as the file's first two bytes.
+bool jpeg_signature(const uint8_t* head, size_t size);
 Status jpeg_read(Stream* stream, LoadContext* context);
 Status jpeg_write(const char* file_name, SaveContext* context);
 void jpeg_writable_types(WritableType list[FORMAT_WRITABLE_MAX]);

@@ -111,10 +111,7 @@ Status decode(Stream* stream, LoadContext* ctx, const DecodeOptions& o)
     if (setjmp(error.jump)) {
         const Status cause = error.status;
         jpeg_destroy_decompress(&cinfo);
-        if (phase == 1) {
-            load_end(ctx, 0, 0, nullptr);
-            return cause == STATUS_INCOMPLETE ? STATUS_INCOMPLETE : STATUS_CORRUPT;
-        }
+        if (phase == 1) return cause == STATUS_INCOMPLETE ? STATUS_INCOMPLETE : STATUS_CORRUPT;
         if (phase == 2) return stopped != STATUS_OK ? Status{stopped} : Status{STATUS_CORRUPT};
         return cause;
     }
@@ -195,6 +192,8 @@ Status decode(Stream* stream, LoadContext* ctx, const DecodeOptions& o)
 }
 
 }  // namespace
+
+bool jpeg_signature(const uint8_t* head, size_t size) { return size >= 2 && head[0] == 0xFF && head[1] == 0xD8; }
 
 Status jpeg_read(Stream* stream, LoadContext* ctx) { return decode(stream, ctx, DecodeOptions{nullptr, 0, false}); }
 

@@ -5,6 +5,8 @@
 #include "core/load.h"
 #include "core/save.h"
 
+// The eight signature bytes, which libpng checks in full.
+bool png_signature(const uint8_t* head, size_t size);
 Status png_read(Stream* stream, LoadContext* context);
 Status png_write(const char* file_name, SaveContext* context);
 void png_writable_types(WritableType list[FORMAT_WRITABLE_MAX]);

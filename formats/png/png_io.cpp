@@ -1,5 +1,7 @@
 #include "formats/png/png_io.h"
 
+#include <cstdio>
+
 void png_io_read(png_structp png, png_bytep data, size_t length)
 {
     Stream* stream = static_cast<Stream*>(png_get_io_ptr(png));
@@ -18,6 +20,11 @@ void png_io_flush(png_structp png)
     if (std::fflush(stream->file) != 0) png_error(png, "Write error");
 }
 
-void png_io_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void png_io_error(png_structp png, png_const_charp message)
+{
+    if (auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png)))
+        std::snprintf(error->text, sizeof error->text, "%s", message ? message : "");
+    png_longjmp(png, 1);
+}
 
 void png_io_warning(png_structp, png_const_charp) {}

@@ -27,6 +27,13 @@ constexpr png_uint_32 CHUNKS_KEPT_MAX = 64;
 // it; no block it needs for a real file is larger than its rows (512 KB at most) or the file.
 constexpr int64_t LIBPNG_BLOCK_SLACK = 16 << 20;
 
+// How far the read got, which decides what a jump back from libpng means.
+enum PngStage : int {
+    PNG_STAGE_SIGNATURE,  // not a PNG file
+    PNG_STAGE_IMAGE,      // the file ends or breaks before its last row: incomplete
+    PNG_STAGE_END,        // the picture is complete: damage in the end chunks costs nothing
+};
+
 // Everything the recovery point needs after a jump out of libpng lives here rather than in the
 // guarded frame's locals, whose values a longjmp does not preserve.
 struct PngReader {
@@ -35,23 +42,18 @@ struct PngReader {
     png_structp png;
     png_infop info;
     png_infop end_info;
+    PngErrorText error;
     HeaderInfo header;
     uint8_t* image;  // every row of an interlaced file
     uint8_t* wide_row;  // one row of 16-bit samples, before they are brought to 8 bits
     int narrow;         // 16-bit samples are brought to 8 bits here
     int channels;       // of the rows libpng delivers
     uint8_t palette[768];
-    int palette_entries;
     int64_t block_limit;  // largest block libpng may have
-    int header_read;
-    int ended;  // load_end has run: later libpng errors no longer matter
-    Status status;
+    int stage;
 };
 
-bool signature_matches(const uint8_t b[5])
-{
-    return b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G' && (b[4] == 0x0D || b[4] == 0x0A || b[4] == 0x1A);
-}
+constexpr uint8_t PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 bool same_text_ignoring_case(const char* a, const char* b)
 {
@@ -211,15 +213,8 @@ void describe(PngReader* r, bool composited)
                 r->palette[3 * i + 2] = colours[i].blue;
             }
         }
-        r->palette_entries = 256;
+        load_set_palette(r->ctx, 0, 8, r->palette);
     }
-}
-
-void finish_picture(PngReader* r)
-{
-    if (r->ended) return;
-    r->ended = 1;
-    load_end(r->ctx, 0, 8, r->palette_entries ? r->palette : nullptr);
 }
 
 // A decoded row into the pipeline's line buffer. 16-bit big-endian samples become v x 255 / 65535
@@ -285,17 +280,18 @@ void bounded_free(png_structp, png_voidp block) { std::free(block); }
 Status read_guarded(PngReader* r)
 {
     r->block_limit = r->stream->size + LIBPNG_BLOCK_SLACK;
-    r->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_io_error, png_io_warning, r, bounded_malloc,
+    r->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &r->error, png_io_error, png_io_warning, r, bounded_malloc,
                                       bounded_free);
     if (!r->png) return STATUS_NO_MEMORY;
     r->info = png_create_info_struct(r->png);
     r->end_info = png_create_info_struct(r->png);
     if (!r->info || !r->end_info) return STATUS_NO_MEMORY;
     if (setjmp(png_jmpbuf(r->png))) {
-        if (!r->header_read) return STATUS_UNKNOWN_FORMAT;
-        if (r->ended) return r->status;
-        if (r->ctx->began) finish_picture(r);
-        return STATUS_INCOMPLETE;
+        switch (r->stage) {
+        case PNG_STAGE_SIGNATURE: return load_fail(r->ctx, STATUS_UNKNOWN_FORMAT, "Png : %s", r->error.text);
+        case PNG_STAGE_IMAGE: return load_fail(r->ctx, STATUS_INCOMPLETE, "Png : %s", r->error.text);
+        default: return STATUS_OK;
+        }
     }
     png_set_user_limits(r->png, PNG_SIDE_LIMIT, PNG_SIDE_LIMIT);
     png_set_chunk_malloc_max(r->png, CHUNK_BYTES_MAX);
@@ -306,7 +302,7 @@ Status read_guarded(PngReader* r)
         png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, TEXT_CHUNKS, TEXT_CHUNK_COUNT);
     png_set_read_fn(r->png, r->stream, png_io_read);
     png_read_info(r->png, r->info);
-    r->header_read = 1;
+    r->stage = PNG_STAGE_IMAGE;
 
     bool composited = false;
     choose_transformations(r, &composited);
@@ -316,21 +312,26 @@ Status read_guarded(PngReader* r)
     describe(r, composited);
     LUM_TRY(load_begin(r->ctx, &r->header));
 
-    r->status = read_rows(r, passes);
-    if (r->status == STATUS_NO_MEMORY) return r->status;
-    finish_picture(r);
-    if (r->status == STATUS_OK) png_read_end(r->png, r->end_info);
-    return r->status;
+    LUM_TRY(read_rows(r, passes));
+    load_end(r->ctx, 0, 8, nullptr);
+    r->stage = PNG_STAGE_END;
+    png_read_end(r->png, r->end_info);
+    return STATUS_OK;
 }
 
 }  // namespace
 
+bool png_signature(const uint8_t* head, size_t size)
+{
+    return size >= sizeof PNG_SIGNATURE && std::memcmp(head, PNG_SIGNATURE, sizeof PNG_SIGNATURE) == 0;
+}
+
 Status png_read(Stream* stream, LoadContext* ctx)
 {
     const int64_t start = stream_tell(stream);
-    uint8_t signature[5];
-    if (stream_read(stream, signature, sizeof signature) != sizeof signature) return STATUS_INCOMPLETE;
-    if (!signature_matches(signature)) return STATUS_UNKNOWN_FORMAT;
+    uint8_t signature[sizeof PNG_SIGNATURE];
+    const size_t got = stream_read(stream, signature, sizeof signature);
+    if (!png_signature(signature, got)) return STATUS_UNKNOWN_FORMAT;
     stream_seek(stream, start, SEEK_SET);
 
     PngReader r{};

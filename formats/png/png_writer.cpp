@@ -19,6 +19,7 @@ struct PngWriter {
     SaveContext* ctx;
     png_structp png;
     png_infop info;
+    PngErrorText error;
     uint8_t* image;  // the whole picture, for interlaced output
     png_bytep* rows;
     png_color palette[256];
@@ -117,7 +118,7 @@ Status write_rows(PngWriter* w, const SaveHeader& h, bool interlaced)
 Status write_guarded(PngWriter* w)
 {
     SaveContext* ctx = w->ctx;
-    w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_io_error, png_io_warning);
+    w->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w->error, png_io_error, png_io_warning);
     if (!w->png) return STATUS_NO_MEMORY;
     w->info = png_create_info_struct(w->png);
     if (!w->info) return STATUS_NO_MEMORY;

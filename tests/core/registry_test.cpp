@@ -105,6 +105,7 @@ protected:
     {
         library_init();
         saved.assign(format_rows(), format_rows() + format_count());
+        saved_signatures.assign(format_signatures(), format_signatures() + format_count());
         calls.clear();
         for (FakeRow& f : fakes) f = FakeRow{};
         LoadParams p;
@@ -114,11 +115,13 @@ protected:
     void TearDown() override
     {
         std::copy(saved.begin(), saved.end(), format_rows());
+        std::copy(saved_signatures.begin(), saved_signatures.end(), format_signatures());
         library_exit();
     }
     void fake(int row, const char* signature, bool with_read = true)
     {
         fakes[row].signature = signature;
+        format_signatures()[row] = nullptr;  // the fake decides alone
         FormatEntry& e = format_rows()[row];
         e.reader = fake_reader;
         e.private_value = static_cast<uint32_t>(row);
@@ -136,6 +139,7 @@ protected:
     }
 
     std::vector<FormatEntry> saved;
+    std::vector<FormatSignature> saved_signatures;
     LoadParams params{};
     std::string last_comment;
     std::vector<std::string> last_chunks;
@@ -206,6 +210,45 @@ TEST_F(Recognition, IncompleteBeforeBeginCountsAsNotRecognised)
     EXPECT_EQ(calls, (std::vector<int>{1, 4}));
     EXPECT_EQ(last_comment, "kept comment");  // from row 4 alone
     EXPECT_EQ(last_chunks.size(), 0u);        // chunks need their flag
+}
+
+TEST_F(Recognition, SignatureChecksDecideBeforeAnythingIsKept)
+{
+    static std::vector<size_t> seen;
+    seen.clear();
+    fake(6, "");  // the reader takes anything: only the check can refuse
+    format_signatures()[6] = [](const uint8_t* head, size_t size) {
+        seen.push_back(size);
+        return size >= 4 && std::memcmp(head, "GIF8", 4) == 0;
+    };
+    params.flags = LOAD_KEEP_COMMENT | LOAD_ACCEPT_DAMAGED;
+    params.format_index = 6;
+    TempFile other(".gif", "\x89PNG\r\n\x1a\n and more");
+    EXPECT_EQ(load(other.path()), STATUS_UNKNOWN_FORMAT);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(last_comment, "");
+
+    TempFile gif(".gif", "GIF89a" + std::string(200, 'x'));
+    EXPECT_EQ(load(gif.path()), STATUS_OK);
+    EXPECT_EQ(calls, (std::vector<int>{6}));
+    EXPECT_EQ(last_comment, "kept comment");
+    TempFile short_gif(".gif", "GIF8");
+    EXPECT_EQ(load(short_gif.path()), STATUS_OK);
+    EXPECT_EQ(seen, (std::vector<size_t>{17, FORMAT_HEAD_BYTES, 4}));
+}
+
+TEST_F(Recognition, EveryBuiltInReaderHasASignatureCheck)
+{
+    for (int i = 0; i < builtin_format_count; ++i) {
+        const BuiltinFormat& b = builtin_formats[i];
+        EXPECT_TRUE(!b.row.reader || b.signature) << b.row.name;
+    }
+    // Short files are refused by the checks, not by the readers.
+    const uint8_t one = 0xFF;
+    for (int i = 0; i < format_count(); ++i) {
+        const FormatSignature check = format_signatures()[i];
+        EXPECT_TRUE(!check || !check(&one, 1)) << format_get_name(i);
+    }
 }
 
 TEST_F(Recognition, DamagedFilesNeedAcceptDamaged)
