@@ -4,8 +4,8 @@
 #include <new>
 
 #include "app/win32/CBmp.h"
+#include "editing/picture_slot.h"
 #include "editing/text_stamp.h"
-#include "ops/geometry.h"
 
 namespace {
 
@@ -13,15 +13,6 @@ struct BitmapInfo256 {
     BITMAPINFOHEADER header;
     RGBQUAD colours[256];
 };
-
-// Gives up the undo state when the current picture could not get storage of its own: the two
-// records must never share blocks once the operation is over.
-void drop_shared_undo(PhotoDocument* doc)
-{
-    *doc->undo_picture = Picture{};
-    delete doc->undo_picture;
-    doc->undo_picture = nullptr;
-}
 
 }  // namespace
 
@@ -75,7 +66,7 @@ bool text_stamp(Picture* picture, HDC reference, int x, int y, const wchar_t* te
 void document_add_text(PhotoDocument* doc, HWND view, const wchar_t* text, const ViewFont& font, COLORREF colour)
 {
     CBmp* v = CBmp::of(view);
-    if (!v || !doc->current_picture) return;
+    if (!v || !slot_get(doc->current_picture)) return;
     v->set_callback(document_text_placed, doc);
     v->start_text(text, font, colour);
 }
@@ -85,18 +76,24 @@ int document_text_placed(const ViewEvent* e)
     if (e->code != VIEW_EVENT_TEXT_PLACED) return 1;
     auto* doc = static_cast<PhotoDocument*>(e->context);
     const HWND view = static_cast<HWND>(e->window);
-    if (doc && doc->current_picture && e->text && e->text->text) {
-        document_save_undo(doc);
-        if (doc->undo_enabled && doc->undo_picture &&
-            picture_copy(doc->undo_picture, doc->current_picture, nullptr) != STATUS_OK)
-            drop_shared_undo(doc);
-        HDC dc = GetDC(view);
-        text_stamp(doc->current_picture, dc, e->text->x, e->text->y, e->text->text,
-                   static_cast<HFONT>(e->text->font), e->text->colour);
-        ReleaseDC(view, dc);
-        InvalidateRect(view, nullptr, FALSE);
-        if (doc->view) doc->view->view_set_picture(doc->current_picture);
-        doc->modified = true;
+    Picture* current = doc ? slot_get(doc->current_picture) : nullptr;
+    if (current && e->text && e->text->text) {
+        // The text goes into a copy, which becomes the current picture; the picture as it was
+        // becomes the undo state (or goes, without undo).
+        auto* stamped = new (std::nothrow) Picture{};
+        if (stamped && picture_clone(current, stamped) == 0) {
+            HDC dc = GetDC(view);
+            text_stamp(stamped, dc, e->text->x, e->text->y, e->text->text, static_cast<HFONT>(e->text->font),
+                       e->text->colour);
+            ReleaseDC(view, dc);
+            if (doc->undo_enabled) slot_put(doc->undo_picture, slot_take(doc->current_picture));
+            slot_put(doc->current_picture, stamped);
+            InvalidateRect(view, nullptr, FALSE);
+            if (doc->view) doc->view->view_set_picture(slot_get(doc->current_picture));
+            doc->modified = true;
+        } else {
+            delete stamped;
+        }
     }
     if (HWND parent = GetParent(view)) SendMessageW(parent, WM_TEXT_PLACED, 0, 0);
     return 1;

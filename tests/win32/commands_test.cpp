@@ -14,6 +14,7 @@
 #include "app/win32/LanguageTable.h"
 #include "core/format.h"
 #include "core/save.h"
+#include "editing/picture_slot.h"
 #include "resources/resource.h"
 #include "win32/dialog_driver.h"
 
@@ -292,6 +293,42 @@ TEST_F(Commands, FailedSaveShowsTheProblemAndKeepsThePhoto)
     EXPECT_NE(problem.find(L"<" + path + L">"), std::wstring::npos);
     EXPECT_TRUE(app->document.modified);
     EXPECT_NE(app->document.current_picture, nullptr);
+}
+
+TEST_F(Commands, AddTextPlacesAndStampsWithTheMouse)
+{
+    ASSERT_TRUE(app->open_photo(jpeg.c_str()));
+    run_driven(IDM_ADDTEXT, [&](HWND d) {
+        if (!d) return;
+        SetDlgItemTextW(d, IDC_TEXT, L"Lumeva");
+        click(d, IDOK);
+    });
+    EXPECT_EQ(app->view()->state().drag_state, VIEW_DRAG_TEXT);
+    EXPECT_EQ(app->status_text.text(), text(IDS_STATUS_TEXT));
+    EXPECT_FALSE(app->document.modified);
+
+    HWND view = app->view_window();
+    RECT client;
+    GetClientRect(view, &client);
+    SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(client.right / 2, client.bottom / 2));
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.right / 2, client.bottom / 2));
+    SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(client.right / 2, client.bottom / 2));
+    EXPECT_EQ(app->view()->state().drag_state, VIEW_DRAG_NONE);
+    EXPECT_TRUE(app->document.modified);
+    ASSERT_NE(app->document.undo_picture, nullptr);
+    EXPECT_NE(std::memcmp(app->document.undo_picture->data, app->document.current_picture->data,
+                          picture_data_size(slot_get(app->document.current_picture))),
+              0);
+    // The main window had the message and took its notifications back.
+    EXPECT_EQ(app->status_text.text(), text(IDS_STATUS_VIEW));
+    run(40027);
+    ViewRect r;
+    ASSERT_TRUE(selection(&r));
+    const int x = view_picture_to_window_x(&app->view()->state(), (r.left + r.right) / 2);
+    const int y = view_picture_to_window_y(&app->view()->state(), (r.top + r.bottom) / 2);
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    EXPECT_EQ(app->document.current_picture->width, 430);
 }
 
 }  // namespace
