@@ -5,16 +5,16 @@ ThumbCellSizes thumb_cell_sizes(int box_width, int box_height, int text_height)
     return ThumbCellSizes{box_width - 8, box_height + 4, box_width + 8, box_height + 2 * text_height + 4};
 }
 
-ThumbItemLayout thumb_item_layout(const ViewRect& icon)
+ThumbItemLayout thumb_item_layout(const PanelRect& icon)
 {
     ThumbItemLayout out;
-    out.filled = ViewRect{icon.left + 4, icon.top + 4, icon.right - 4, icon.bottom};
-    out.outline = ViewRect{out.filled.left - 2, out.filled.top - 2, out.filled.right + 2, out.filled.bottom + 2};
-    out.inner = ViewRect{out.filled.left + 2, out.filled.top + 2, out.filled.right - 2, out.filled.bottom - 2};
+    out.filled = PanelRect{icon.left + 4, icon.top + 4, icon.right - 4, icon.bottom};
+    out.outline = PanelRect{out.filled.left - 2, out.filled.top - 2, out.filled.right + 2, out.filled.bottom + 2};
+    out.inner = PanelRect{out.filled.left + 2, out.filled.top + 2, out.filled.right - 2, out.filled.bottom - 2};
     return out;
 }
 
-void thumb_centre(const ViewRect& area, int w, int h, int* x, int* y)
+void thumb_centre(const PanelRect& area, int w, int h, int* x, int* y)
 {
     *x = area.left + (area.width() - w) / 2;
     *y = area.top + (area.height() - h) / 2;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-struct ViewRect {
+struct PanelRect {
     int left, top, right, bottom;
     int width() const { return right - left; }
     int height() const { return bottom - top; }
@@ -32,14 +32,14 @@ constexpr uint32_t THUMB_SELECTED_LABEL = 0xFF0000;
 // top and right, then by 2 all round) and the outline drawn around it (2 larger than the first
 // shrink).
 struct ThumbItemLayout {
-    ViewRect inner;    // fill and thumbnail area
-    ViewRect outline;  // the 1-pixel frame
-    ViewRect filled;   // highlighted when selected
+    PanelRect inner;    // fill and thumbnail area
+    PanelRect outline;  // the 1-pixel frame
+    PanelRect filled;   // highlighted when selected
 };
-ThumbItemLayout thumb_item_layout(const ViewRect& icon);
+ThumbItemLayout thumb_item_layout(const PanelRect& icon);
 
 // Top-left corner of a w x h picture centred in `area`.
-void thumb_centre(const ViewRect& area, int w, int h, int* x, int* y);
+void thumb_centre(const PanelRect& area, int w, int h, int* x, int* y);
 
 constexpr int THUMB_NAME_MAX = 64;
 // `name` as drawn in a label `label_width` wide: whole when its measured width is at most

@@ -47,16 +47,16 @@ void send_rect(ViewReaction* r, int code, const ViewRect& rect)
     e.rect_height = rect.bottom - rect.top;
 }
 
-uint32_t following_edges(int zone)
+uint32_t following_edges(ViewZone zone)
 {
     switch (zone) {
-    case VIEW_ZONE_LEFT: return VIEW_EDGE_LEFT;
-    case VIEW_ZONE_RIGHT: return VIEW_EDGE_RIGHT;
-    case VIEW_ZONE_TOP_LEFT: return VIEW_EDGE_LEFT | VIEW_EDGE_TOP;
-    case VIEW_ZONE_TOP_RIGHT: return VIEW_EDGE_RIGHT | VIEW_EDGE_TOP;
-    case VIEW_ZONE_TOP: return VIEW_EDGE_TOP;
-    case VIEW_ZONE_BOTTOM_LEFT: return VIEW_EDGE_LEFT | VIEW_EDGE_BOTTOM;
-    case VIEW_ZONE_BOTTOM: return VIEW_EDGE_BOTTOM;
+    case ViewZone::left: return VIEW_EDGE_LEFT;
+    case ViewZone::right: return VIEW_EDGE_RIGHT;
+    case ViewZone::top_left: return VIEW_EDGE_LEFT | VIEW_EDGE_TOP;
+    case ViewZone::top_right: return VIEW_EDGE_RIGHT | VIEW_EDGE_TOP;
+    case ViewZone::top: return VIEW_EDGE_TOP;
+    case ViewZone::bottom_left: return VIEW_EDGE_LEFT | VIEW_EDGE_BOTTOM;
+    case ViewZone::bottom: return VIEW_EDGE_BOTTOM;
     default: return VIEW_EDGE_RIGHT | VIEW_EDGE_BOTTOM;  // a new frame, or the bottom-right corner
     }
 }
@@ -69,7 +69,7 @@ void view_state_init(ViewState* view)
 {
     *view = ViewState{};
     view->state_flags = VIEW_FRAME_IN_COLOUR;
-    view->display_mode = VIEW_DISPLAY_FIT;
+    view->display_mode = ViewDisplay::fit;
     view->zoom_x = view->zoom_y = 100;
     view->zoom_x_exact = view->zoom_y_exact = 100.0;
 }
@@ -84,7 +84,7 @@ void view_state_set_picture(ViewState* view, const Picture* picture)
     view->state_flags &= ~VIEW_HAS_SELECTION;
     view->selection = ViewRect{};
     view->drag = ViewRect{};
-    if (view->drag_state != VIEW_DRAG_TEXT) view->drag_state = VIEW_DRAG_NONE;
+    if (view->drag_state != ViewDrag::text) view->drag_state = ViewDrag::none;
 }
 
 // ---- coordinates -----------------------------------------------------------------------------
@@ -152,7 +152,7 @@ void view_layout(ViewState* view, const ViewLayoutInput& in, ViewLayout* out)
     const int avail_h = std::max(0, in.client_height + (in.horizontal_bar_shown ? in.horizontal_bar_height : 0));
     const int64_t W = view->picture_width, H = view->picture_height;
 
-    if (view->display_mode == VIEW_DISPLAY_FIT) {
+    if (view->display_mode == ViewDisplay::fit) {
         int64_t h = avail_h, w = h * W / H;
         if (w > avail_w) {
             w = avail_w;
@@ -205,7 +205,7 @@ void view_set_zoom(ViewState* view, int zoom, int client_width, int client_heigh
     // The display maps hold one entry per displayed column and row: keep them within reason.
     const int64_t side = std::max(view->picture_width, view->picture_height);
     if (side > 0) z = static_cast<int>(std::min<int64_t>(z, std::max<int64_t>(1, VIEW_DISPLAY_SIDE_MAX * 100 / side)));
-    view->display_mode = VIEW_DISPLAY_ZOOM;
+    view->display_mode = ViewDisplay::zoom;
     const int64_t cx = (static_cast<int64_t>(view->scroll_x) + client_width / 2) * 100 / std::max(view->zoom_x, 1);
     const int64_t cy = (static_cast<int64_t>(view->scroll_y) + client_height / 2) * 100 / std::max(view->zoom_y, 1);
     view->scroll_x = static_cast<int32_t>(cx * z / 100 - client_width / 2);
@@ -214,10 +214,10 @@ void view_set_zoom(ViewState* view, int zoom, int client_width, int client_heigh
     view->zoom_x_exact = view->zoom_y_exact = z;
 }
 
-void view_set_display_mode(ViewState* view, int mode)
+void view_set_display_mode(ViewState* view, ViewDisplay mode)
 {
-    view->display_mode = mode == VIEW_DISPLAY_ZOOM ? VIEW_DISPLAY_ZOOM : VIEW_DISPLAY_FIT;
-    if (view->display_mode == VIEW_DISPLAY_ZOOM) {
+    view->display_mode = mode == ViewDisplay::zoom ? ViewDisplay::zoom : ViewDisplay::fit;
+    if (view->display_mode == ViewDisplay::zoom) {
         view->zoom_x_exact = view->zoom_x;
         view->zoom_y_exact = view->zoom_y;
     }
@@ -252,42 +252,42 @@ int view_hit_tolerance(const ViewState* view)
     return view->zoom_x < 100 ? 500 / std::max(view->zoom_x, 1) : 5;
 }
 
-int view_hit_test(const ViewState* view, int x, int y)
+ViewZone view_hit_test(const ViewState* view, int x, int y)
 {
     const ViewRect& s = view->selection;
     const int d = view_hit_tolerance(view);
     const int l = s.left, t = s.top, r = s.right, b = s.bottom;
     const int mx = (l + r) / 2, my = (t + b) / 2;
-    if (t + d <= y && y <= b - d && l + d <= x && x <= r - d) return VIEW_ZONE_INSIDE;
+    if (t + d <= y && y <= b - d && l + d <= x && x <= r - d) return ViewZone::inside;
     // A horizontal edge: its two corners, then its middle handle.
-    auto edge = [&](int left_zone, int right_zone, int middle_zone) {
+    auto edge = [&](ViewZone left_zone, ViewZone right_zone, ViewZone middle_zone) {
         if (x >= l - d && x < l + d) return left_zone;
         if (x >= r - d && x < r + d) return right_zone;
-        if (x < mx - d) return static_cast<int>(VIEW_ZONE_NONE);
-        return x < mx + d ? middle_zone : static_cast<int>(VIEW_ZONE_NONE);
+        if (x < mx - d) return ViewZone::none;
+        return x < mx + d ? middle_zone : ViewZone::none;
     };
-    if (t - d <= y && y < t + d) return edge(VIEW_ZONE_TOP_LEFT, VIEW_ZONE_TOP_RIGHT, VIEW_ZONE_TOP);
-    if (b - d <= y && y < b + d) return edge(VIEW_ZONE_BOTTOM_LEFT, VIEW_ZONE_BOTTOM_RIGHT, VIEW_ZONE_BOTTOM);
+    if (t - d <= y && y < t + d) return edge(ViewZone::top_left, ViewZone::top_right, ViewZone::top);
+    if (b - d <= y && y < b + d) return edge(ViewZone::bottom_left, ViewZone::bottom_right, ViewZone::bottom);
     if (my - d <= y && y < my + d) {
-        if (x >= l - d && x < l + d) return VIEW_ZONE_LEFT;
-        if (x < r - d) return VIEW_ZONE_NONE;
-        if (x < r + d) return VIEW_ZONE_RIGHT;
-        return VIEW_ZONE_NONE;
+        if (x >= l - d && x < l + d) return ViewZone::left;
+        if (x < r - d) return ViewZone::none;
+        if (x < r + d) return ViewZone::right;
+        return ViewZone::none;
     }
-    return VIEW_ZONE_NONE;
+    return ViewZone::none;
 }
 
-int view_zone_cursor(int zone)
+int view_zone_cursor(ViewZone zone)
 {
     switch (zone) {
-    case VIEW_ZONE_TOP_LEFT:
-    case VIEW_ZONE_BOTTOM_RIGHT: return VIEW_CURSOR_SIZE_NWSE;
-    case VIEW_ZONE_TOP_RIGHT:
-    case VIEW_ZONE_BOTTOM_LEFT: return VIEW_CURSOR_SIZE_NESW;
-    case VIEW_ZONE_TOP:
-    case VIEW_ZONE_BOTTOM: return VIEW_CURSOR_SIZE_NS;
-    case VIEW_ZONE_LEFT:
-    case VIEW_ZONE_RIGHT: return VIEW_CURSOR_SIZE_WE;
+    case ViewZone::top_left:
+    case ViewZone::bottom_right: return VIEW_CURSOR_SIZE_NWSE;
+    case ViewZone::top_right:
+    case ViewZone::bottom_left: return VIEW_CURSOR_SIZE_NESW;
+    case ViewZone::top:
+    case ViewZone::bottom: return VIEW_CURSOR_SIZE_NS;
+    case ViewZone::left:
+    case ViewZone::right: return VIEW_CURSOR_SIZE_WE;
     default: return VIEW_CURSOR_CLASS;
     }
 }
@@ -381,7 +381,7 @@ bool view_set_frame_shape(ViewState* view, int code)
 void view_button_down(ViewState* view, int x, int y, ViewReaction* reaction)
 {
     clear_reaction(reaction);
-    if (view->drag_state == VIEW_DRAG_TEXT) return;
+    if (view->drag_state == ViewDrag::text) return;
     // Remembered in every mode: a click must still be recognised when no frame may be drawn.
     view->down_x = x;
     view->down_y = y;
@@ -389,13 +389,13 @@ void view_button_down(ViewState* view, int x, int y, ViewReaction* reaction)
     int px, py;
     view_window_to_picture(view, x, y, &px, &py);
     const ViewRect s = view->selection;
-    int zone = VIEW_ZONE_NONE;
+    ViewZone zone = ViewZone::none;
     if (view_has_selection(view)) {
         zone = view_hit_test(view, px, py);
         view->hit_zone = zone;
-        if (zone == VIEW_ZONE_INSIDE) {
+        if (zone == ViewZone::inside) {
             if (view->mode_flags & VIEW_MODE_MOVE) {
-                view->drag_state = VIEW_DRAG_MOVE;
+                view->drag_state = ViewDrag::move;
                 view->move_offset_x = px - (s.right - s.left) / 2 - s.left;
                 view->move_offset_y = py - (s.bottom - s.top) / 2 - s.top;
                 view->drag = s;
@@ -406,17 +406,17 @@ void view_button_down(ViewState* view, int x, int y, ViewReaction* reaction)
         }
     }
     view->hit_zone = zone;
-    view->drag_state = VIEW_DRAG_FRAME;
+    view->drag_state = ViewDrag::frame;
     ViewRect d = s;
     switch (zone) {
-    case VIEW_ZONE_LEFT: d.left = px; break;
-    case VIEW_ZONE_RIGHT: d.right = px; break;
-    case VIEW_ZONE_TOP: d.top = py; break;
-    case VIEW_ZONE_BOTTOM: d.bottom = py; break;
-    case VIEW_ZONE_TOP_LEFT: d.left = px, d.top = py; break;
-    case VIEW_ZONE_BOTTOM_RIGHT: d.right = px, d.bottom = py; break;
-    case VIEW_ZONE_TOP_RIGHT: d.right = px, d.top = py; break;
-    case VIEW_ZONE_BOTTOM_LEFT: d.left = px, d.bottom = py; break;
+    case ViewZone::left: d.left = px; break;
+    case ViewZone::right: d.right = px; break;
+    case ViewZone::top: d.top = py; break;
+    case ViewZone::bottom: d.bottom = py; break;
+    case ViewZone::top_left: d.left = px, d.top = py; break;
+    case ViewZone::bottom_right: d.right = px, d.bottom = py; break;
+    case ViewZone::top_right: d.right = px, d.top = py; break;
+    case ViewZone::bottom_left: d.left = px, d.bottom = py; break;
     default: d = ViewRect{px, py, px, py}; break;
     }
     view->drag = d;
@@ -430,7 +430,7 @@ void view_mouse_move(ViewState* view, int x, int y, ViewReaction* reaction)
     int px, py;
     view_window_to_picture(view, x, y, &px, &py);
     switch (view->drag_state) {
-    case VIEW_DRAG_FRAME: {
+    case ViewDrag::frame: {
         const uint32_t edges = following_edges(view->hit_zone);
         ViewRect d = view->drag;
         if (edges & VIEW_EDGE_LEFT) d.left = std::min(px, d.right);
@@ -444,7 +444,7 @@ void view_mouse_move(ViewState* view, int x, int y, ViewReaction* reaction)
         send_rect(reaction, VIEW_EVENT_SELECTION_CHANGED, view->drag);
         return;
     }
-    case VIEW_DRAG_MOVE: {
+    case ViewDrag::move: {
         ViewRect& s = view->selection;
         const int w = s.right - s.left, h = s.bottom - s.top;
         int left = px - w / 2 - view->move_offset_x;
@@ -459,7 +459,7 @@ void view_mouse_move(ViewState* view, int x, int y, ViewReaction* reaction)
         reaction->cursor = VIEW_CURSOR_SIZE_ALL;
         return;
     }
-    case VIEW_DRAG_TEXT:
+    case ViewDrag::text:
         view->text_x = px - view->text_width / 2;
         view->text_y = py - view->text_height;
         reaction->repaint = true;
@@ -477,7 +477,7 @@ namespace {
 // released and the owner hears where the text stood.
 void end_text(ViewState* view, ViewReaction* reaction, uint8_t how)
 {
-    view->drag_state = VIEW_DRAG_NONE;
+    view->drag_state = ViewDrag::none;
     reaction->capture = VIEW_CAPTURE_RELEASE;
     reaction->text_end = how;
     reaction->repaint = true;
@@ -491,7 +491,7 @@ void end_text(ViewState* view, ViewReaction* reaction, uint8_t how)
 void view_button_up(ViewState* view, int x, int y, ViewReaction* reaction)
 {
     clear_reaction(reaction);
-    if (view->drag_state == VIEW_DRAG_TEXT) {
+    if (view->drag_state == ViewDrag::text) {
         view_mouse_move(view, x, y, reaction);  // the text lands where the pointer is
         clear_reaction(reaction);
         end_text(view, reaction, VIEW_TEXT_CONFIRMED);
@@ -499,9 +499,9 @@ void view_button_up(ViewState* view, int x, int y, ViewReaction* reaction)
     }
     int px = x, py = y;
     bool picture_point = false;
-    if (view->drag_state != VIEW_DRAG_NONE) {
+    if (view->drag_state != ViewDrag::none) {
         reaction->capture = VIEW_CAPTURE_RELEASE;
-        if (view->drag_state != VIEW_DRAG_MOVE) {
+        if (view->drag_state != ViewDrag::move) {
             view_window_to_picture(view, x, y, &px, &py);
             picture_point = true;
             const ViewRect d = view->drag;
@@ -514,19 +514,19 @@ void view_button_up(ViewState* view, int x, int y, ViewReaction* reaction)
             }
             reaction->repaint_now = true;
             send_rect(reaction, VIEW_EVENT_SELECTION_CHANGED, view->selection);
-            if (view->drag_state == VIEW_DRAG_FRAME && view_has_selection(view)) {
+            if (view->drag_state == ViewDrag::frame && view_has_selection(view)) {
                 ViewEvent& e = add_event(reaction, VIEW_EVENT_DRAG_ENDED);
                 e.x = px;
                 e.y = py;
             }
         }
-        view->drag_state = VIEW_DRAG_NONE;
+        view->drag_state = ViewDrag::none;
     }
     // A click: released where it went down (compared in window pixels).
     if (x == view->down_x && y == view->down_y) {
         int hx, hy;
         view_window_to_picture(view, x, y, &hx, &hy);
-        const bool inside = view_has_selection(view) && view_hit_test(view, hx, hy) == VIEW_ZONE_INSIDE;
+        const bool inside = view_has_selection(view) && view_hit_test(view, hx, hy) == ViewZone::inside;
         ViewEvent& e = add_event(reaction, inside ? VIEW_EVENT_CLICK_INSIDE : VIEW_EVENT_CLICK);
         e.x = picture_point && !inside ? px : x;
         e.y = picture_point && !inside ? py : y;
@@ -536,7 +536,7 @@ void view_button_up(ViewState* view, int x, int y, ViewReaction* reaction)
 void view_escape(ViewState* view, ViewReaction* reaction)
 {
     clear_reaction(reaction);
-    if (view->drag_state != VIEW_DRAG_TEXT) return;
+    if (view->drag_state != ViewDrag::text) return;
     end_text(view, reaction, VIEW_TEXT_CANCELLED);
 }
 
@@ -544,12 +544,12 @@ void view_start_text(ViewState* view, int text_width, int text_height)
 {
     view->text_width = text_width;
     view->text_height = text_height;
-    view->drag_state = VIEW_DRAG_TEXT;
+    view->drag_state = ViewDrag::text;
 }
 
 bool view_shown_frame(const ViewState* view, ViewRect* frame)
 {
-    if (view->drag_state == VIEW_DRAG_FRAME) {
+    if (view->drag_state == ViewDrag::frame) {
         *frame = view->drag;
         return true;
     }

@@ -19,22 +19,23 @@ enum : uint32_t {
     VIEW_FRAME_IN_COLOUR = 0x1000,
 };
 
-enum : int32_t { VIEW_DISPLAY_ZOOM = 0, VIEW_DISPLAY_FIT = 1 };
+enum class ViewDisplay : int32_t { zoom = 0, fit = 1 };
 
-enum : uint8_t { VIEW_DRAG_NONE = 0, VIEW_DRAG_FRAME = 1, VIEW_DRAG_TEXT = 3, VIEW_DRAG_MOVE = 4 };
+// What a held button is doing: drawing or resizing a frame, placing a text, moving the frame.
+enum class ViewDrag : uint8_t { none = 0, frame = 1, text = 3, move = 4 };
 
 // Hit zones of a point against the selection.
-enum : int32_t {
-    VIEW_ZONE_NONE = 0,
-    VIEW_ZONE_LEFT = 1,
-    VIEW_ZONE_RIGHT = 2,
-    VIEW_ZONE_TOP_LEFT = 3,
-    VIEW_ZONE_TOP_RIGHT = 4,
-    VIEW_ZONE_TOP = 5,
-    VIEW_ZONE_BOTTOM_LEFT = 6,
-    VIEW_ZONE_BOTTOM_RIGHT = 7,
-    VIEW_ZONE_BOTTOM = 8,
-    VIEW_ZONE_INSIDE = 9,
+enum class ViewZone : int32_t {
+    none = 0,
+    left = 1,
+    right = 2,
+    top_left = 3,
+    top_right = 4,
+    top = 5,
+    bottom_left = 6,
+    bottom_right = 7,
+    bottom = 8,
+    inside = 9,
 };
 
 // Cursors the window shows; the Win32 side maps them to IDC_ values.
@@ -115,7 +116,7 @@ struct ViewState {
     int32_t picture_height;
     int32_t x_dpi;
     int32_t y_dpi;
-    int32_t display_mode;
+    ViewDisplay display_mode;
     int32_t zoom_x;
     int32_t zoom_y;
     double zoom_x_exact;
@@ -126,9 +127,9 @@ struct ViewState {
     int32_t scroll_limit_y;
     ViewRect selection;
     int32_t frame_shape;
-    uint8_t drag_state;
+    ViewDrag drag_state;
     ViewRect drag;
-    int32_t hit_zone;
+    ViewZone hit_zone;
     int32_t move_offset_x;
     int32_t move_offset_y;
     int32_t text_x;
@@ -181,7 +182,7 @@ void view_layout(ViewState* view, const ViewLayoutInput& input, ViewLayout* layo
 // caller lays out again afterwards. The zoom is held within VIEW_ZOOM_MIN..VIEW_ZOOM_MAX.
 void view_set_zoom(ViewState* view, int zoom, int client_width, int client_height);
 // Fit (1) or zoom (0); leaving fit keeps its zoom, made whole so that both zooms agree.
-void view_set_display_mode(ViewState* view, int mode);
+void view_set_display_mode(ViewState* view, ViewDisplay mode);
 // VIEW_SELECTION_ON allows drawing and moving frames; 0 allows neither (clicks still count).
 void view_set_selection_mode(ViewState* view, uint32_t mode);
 
@@ -199,8 +200,8 @@ int view_scroll_target(int current, int limit, int request, int page, int positi
 
 // Hit test and cursors.
 int view_hit_tolerance(const ViewState* view);
-int view_hit_test(const ViewState* view, int x, int y);
-int view_zone_cursor(int zone);
+ViewZone view_hit_test(const ViewState* view, int x, int y);
+int view_zone_cursor(ViewZone zone);
 
 // The shape rule on a frame (x, y, w, h) with the given following edges, for shape `code`.
 void view_apply_shape(int code, int picture_width, int picture_height, uint32_t edges, int* x, int* y, int* w,
@@ -263,7 +264,7 @@ public:
     virtual ~PictureView() = default;
     // Shows `picture` (or nothing); with `owns` the view frees it when replaced or destroyed.
     virtual void set_picture(Picture* picture, bool owns) = 0;
-    virtual void set_display_mode(int mode) = 0;  // VIEW_DISPLAY_ZOOM or VIEW_DISPLAY_FIT
+    virtual void set_display_mode(ViewDisplay mode) = 0;
     virtual void set_zoom(int percent) = 0;
     virtual int zoom() const = 0;
     virtual void set_background(uint32_t colour) = 0;

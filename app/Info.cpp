@@ -7,7 +7,7 @@ InfoLamps info_lamps(int level, int client_width)
     InfoLamps out;
     const int x0 = (client_width - 96) / 2;
     for (int i = 0; i < 3; ++i) {
-        out.box[i] = ViewRect{x0 + 4 + 32 * i, 4, x0 + 28 + 32 * i, 28};
+        out.box[i] = PanelRect{x0 + 4 + 32 * i, 4, x0 + 28 + 32 * i, 28};
         out.colour[i] = INFO_GREY;
     }
     if (level == INFO_LEVEL_OPTIMAL) {

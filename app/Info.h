@@ -15,7 +15,7 @@ constexpr uint32_t INFO_GREY = 0x808080;
 constexpr uint32_t INFO_BACKGROUND = 0xFFFFFF;
 
 struct InfoLamps {
-    ViewRect box[3];      // the circles' boxes, left to right
+    PanelRect box[3];      // the circles' boxes, left to right
     uint32_t colour[3];   // colour values
     int string_id;        // IDS_INFO_GREEN, IDS_INFO_YELLOW or IDS_INFO_RED
 };

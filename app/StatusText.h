@@ -6,4 +6,4 @@
 constexpr uint32_t STATUS_TEXT_BACKGROUND = 0xFFFFFF;
 
 // On screens more than 600 pixels high the lowest 20 pixels of the line are left unpainted.
-ViewRect status_text_area(const ViewRect& client, int screen_height);
+PanelRect status_text_area(const PanelRect& client, int screen_height);

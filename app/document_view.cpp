@@ -8,17 +8,17 @@ void PictureViewForDocument::view_set_picture(const Picture* picture)
 
 void PictureViewForDocument::view_zoom_in()
 {
-    view_->set_display_mode(VIEW_DISPLAY_ZOOM);
+    view_->set_display_mode(ViewDisplay::zoom);
     view_->set_zoom(view_->zoom() + 10);
 }
 
 void PictureViewForDocument::view_zoom_out()
 {
-    view_->set_display_mode(VIEW_DISPLAY_ZOOM);
+    view_->set_display_mode(ViewDisplay::zoom);
     view_->set_zoom(view_->zoom() - 10);
 }
 
-void PictureViewForDocument::view_fit() { view_->set_display_mode(VIEW_DISPLAY_FIT); }
+void PictureViewForDocument::view_fit() { view_->set_display_mode(ViewDisplay::fit); }
 
 void PictureViewForDocument::view_set_selection_mode(int mode)
 {

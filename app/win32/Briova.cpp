@@ -8,6 +8,7 @@
 
 #include "app/product.h"
 #include "app/win32/CBmp.h"
+#include "app/win32/CMenu.h"
 #include "app/win32/LanguageTable.h"
 #include "app/win32/ModalDialog.h"
 #include "app/win32/BitmapRegister.h"
@@ -72,7 +73,7 @@ struct MainWindowHandlers {
     static LRESULT notify(Application&, HWND, UINT, WPARAM, LPARAM) { return 0; }
     static LRESULT owner_drawn(Application&, HWND, UINT message, WPARAM w, LPARAM l)
     {
-        return owner_menu_message(message, w, l);
+        return ::owner_menu_message(message, w, l);
     }
     static LRESULT text_placed(Application& app, HWND, UINT, WPARAM, LPARAM)
     {
@@ -80,7 +81,6 @@ struct MainWindowHandlers {
         app.set_status(IDS_STATUS_VIEW);
         return 0;
     }
-    static LRESULT owner_menu_message(UINT message, WPARAM w, LPARAM l);
 
     static constexpr MessageMap<Application>::Pair pairs[] = {
         {WM_CREATE, create},         {WM_COMMAND, command},          {WM_CLOSE, close},
@@ -89,11 +89,6 @@ struct MainWindowHandlers {
     };
 };
 const MessageMap<Application> Application::message_map{MainWindowHandlers::pairs, DefaultProc::window};
-
-LRESULT MainWindowHandlers::owner_menu_message(UINT, WPARAM, LPARAM)
-{
-    return 0;
-}
 
 // ---- start-up -------------------------------------------------------------------------------
 

@@ -214,7 +214,7 @@ void CBmp::lay_out(bool force_rebuild)
                              force_rebuild};
     ViewLayout out;
     view_layout(&state_, in, &out);
-    if (view_has_picture(&state_) && state_.display_mode == VIEW_DISPLAY_ZOOM) {
+    if (view_has_picture(&state_) && state_.display_mode == ViewDisplay::zoom) {
         set_bar(window(), SB_HORZ, out.horizontal);
         set_bar(window(), SB_VERT, out.vertical);
     } else {
@@ -274,7 +274,7 @@ void CBmp::paint(HDC dc, const RECT& update)
         return;
     }
     ViewRect frame;
-    if (state_.drag_state == VIEW_DRAG_TEXT || view_shown_frame(&state_, &frame)) {
+    if (state_.drag_state == ViewDrag::text || view_shown_frame(&state_, &frame)) {
         RECT client;
         GetClientRect(window(), &client);
         paint_composed(dc, client);
@@ -309,7 +309,7 @@ void CBmp::paint_composed(HDC dc, const RECT& client)
     fill(memory, client, background_);
     display_draw(memory, &display_, -state_.scroll_x, -state_.scroll_y, client);
 
-    if (state_.drag_state == VIEW_DRAG_TEXT) {
+    if (state_.drag_state == ViewDrag::text) {
         // The text at the picture's scale: 10000 logical units are the zoomed 10000 pixels.
         SetMapMode(memory, MM_ANISOTROPIC);
         SetWindowExtEx(memory, 10000, 10000, nullptr);
@@ -363,7 +363,7 @@ void CBmp::set_picture(Picture* picture, bool owns)
     if (owns && picture) state_.state_flags |= VIEW_OWNS_PICTURE;
     else state_.state_flags &= ~VIEW_OWNS_PICTURE;
     // A frame drag in progress ends with the picture it was drawn on.
-    if (state_.drag_state != VIEW_DRAG_NONE && state_.drag_state != VIEW_DRAG_TEXT && GetCapture() == window())
+    if (state_.drag_state != ViewDrag::none && state_.drag_state != ViewDrag::text && GetCapture() == window())
         ReleaseCapture();
     view_state_set_picture(&state_, picture);
     display_ok_ = false;
@@ -371,7 +371,7 @@ void CBmp::set_picture(Picture* picture, bool owns)
     InvalidateRect(window(), nullptr, FALSE);
 }
 
-void CBmp::set_display_mode(int mode)
+void CBmp::set_display_mode(ViewDisplay mode)
 {
     view_set_display_mode(&state_, mode);
     lay_out(false);

@@ -23,7 +23,7 @@ public:
     // PictureView. A picture handed over with `owns` must have been made with `new` and filled
     // by the library: the view frees it with picture_free and delete.
     void set_picture(Picture* picture, bool owns) override;
-    void set_display_mode(int mode) override;
+    void set_display_mode(ViewDisplay mode) override;
     void set_zoom(int percent) override;
     int zoom() const override { return state_.zoom_x; }
     void set_background(uint32_t colour) override;

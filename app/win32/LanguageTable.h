@@ -12,6 +12,8 @@ public:
     // executable unless the code is empty or "fr". True when a file was opened.
     bool load(HINSTANCE instance, const char* code);
     void unload();
+    // A language given as the file's bytes (the tests' way in).
+    bool load_bytes(HINSTANCE instance, const std::string& bytes);
     bool has_file() const;
 
     // The text of string `id` (an IDS_ number), cut to `size` - 1 characters as a caller's

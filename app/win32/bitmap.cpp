@@ -1,6 +1,8 @@
 // GDI side of the screen display.
 #include "app/win32/bitmap.h"
 
+#include "app/win32/BitmapRegister.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -138,7 +140,7 @@ HBITMAP display_screen_bitmap(HWND window, const Picture* picture, int width, in
     HBITMAP result = nullptr;
     HDC window_dc = GetDC(window);
     if (width >= 1 && height >= 1) {
-        result = CreateCompatibleBitmap(window_dc, width, height);
+        result = CREATE_COMPATIBLE_BITMAP(window_dc, width, height);
         HDC memory = result ? CreateCompatibleDC(window_dc) : nullptr;
         if (memory) {
             HGDIOBJ old_bitmap = SelectObject(memory, result);
@@ -157,11 +159,11 @@ HBITMAP display_screen_bitmap(HWND window, const Picture* picture, int width, in
             SelectObject(memory, old_bitmap);
             DeleteDC(memory);
         } else if (result) {
-            DeleteObject(result);
+            register_delete_object(result);
             result = nullptr;
         }
     } else {
-        result = CreateDIBitmap(window_dc, reinterpret_cast<const BITMAPINFOHEADER*>(&d.dib), CBM_INIT, d.buffer,
+        result = CREATE_DIB_BITMAP(window_dc, reinterpret_cast<const BITMAPINFOHEADER*>(&d.dib), CBM_INIT, d.buffer,
                                 as_bitmap_info(&d), DIB_RGB_COLORS);
     }
     ReleaseDC(window, window_dc);

@@ -34,7 +34,7 @@ ViewLayout lay_out(ViewState* v, int cw, int ch, bool bars_shown = false)
 ViewState framing_view(int w = 400, int h = 300)
 {
     ViewState v = view_of(w, h);
-    view_set_display_mode(&v, VIEW_DISPLAY_ZOOM);
+    view_set_display_mode(&v, ViewDisplay::zoom);
     lay_out(&v, w, h);
     view_set_selection_mode(&v, VIEW_SELECTION_ON);
     return v;
@@ -164,7 +164,7 @@ TEST(ViewZoom, KeepsThePointAtTheCentre)
     view_window_to_picture(&v, 200, 150, &px, &py);
     EXPECT_EQ(px, 500);
     view_set_zoom(&v, 100, 400, 300);
-    EXPECT_EQ(v.display_mode, VIEW_DISPLAY_ZOOM);
+    EXPECT_EQ(v.display_mode, ViewDisplay::zoom);
     lay_out(&v, 400, 300);
     view_window_to_picture(&v, 200, 150, &px, &py);
     EXPECT_EQ(px, 500);
@@ -228,13 +228,14 @@ TEST(ViewHitTest, ZonesAroundTheSelection)
     ViewState v = framing_view();
     select(v, {100, 100, 300, 200});
     struct Case {
-        int x, y, zone;
+        int x, y;
+        ViewZone zone;
     } cases[] = {
-        {100, 100, VIEW_ZONE_TOP_LEFT}, {300, 100, VIEW_ZONE_TOP_RIGHT}, {200, 100, VIEW_ZONE_TOP},
-        {100, 200, VIEW_ZONE_BOTTOM_LEFT}, {300, 200, VIEW_ZONE_BOTTOM_RIGHT}, {200, 200, VIEW_ZONE_BOTTOM},
-        {100, 150, VIEW_ZONE_LEFT}, {300, 150, VIEW_ZONE_RIGHT}, {107, 150, VIEW_ZONE_INSIDE},
-        {150, 100, VIEW_ZONE_NONE}, {250, 200, VIEW_ZONE_NONE}, {200, 150, VIEW_ZONE_INSIDE},
-        {305, 150, VIEW_ZONE_NONE}, {50, 50, VIEW_ZONE_NONE},   {95, 95, VIEW_ZONE_TOP_LEFT},
+        {100, 100, ViewZone::top_left}, {300, 100, ViewZone::top_right}, {200, 100, ViewZone::top},
+        {100, 200, ViewZone::bottom_left}, {300, 200, ViewZone::bottom_right}, {200, 200, ViewZone::bottom},
+        {100, 150, ViewZone::left}, {300, 150, ViewZone::right}, {107, 150, ViewZone::inside},
+        {150, 100, ViewZone::none}, {250, 200, ViewZone::none}, {200, 150, ViewZone::inside},
+        {305, 150, ViewZone::none}, {50, 50, ViewZone::none},   {95, 95, ViewZone::top_left},
     };
     for (const Case& c : cases) EXPECT_EQ(view_hit_test(&v, c.x, c.y), c.zone) << c.x << "," << c.y;
 }
@@ -246,8 +247,8 @@ TEST(ViewHitTest, ToleranceGrowsBelowZoom100)
     EXPECT_EQ(view_hit_tolerance(&v), 5);
     v.zoom_x = 50;
     EXPECT_EQ(view_hit_tolerance(&v), 10);
-    EXPECT_EQ(view_hit_test(&v, 107, 150), VIEW_ZONE_LEFT);
-    EXPECT_EQ(view_hit_test(&v, 91, 92), VIEW_ZONE_TOP_LEFT);
+    EXPECT_EQ(view_hit_test(&v, 107, 150), ViewZone::left);
+    EXPECT_EQ(view_hit_test(&v, 91, 92), ViewZone::top_left);
     v.zoom_x = 30;
     EXPECT_EQ(view_hit_tolerance(&v), 16);
     v.zoom_x = 400;
@@ -335,7 +336,7 @@ TEST(ViewMouse, DrawAFrameThenClickInsideIt)
     ViewReaction r;
     view_button_down(&v, 10, 10, &r);
     EXPECT_EQ(r.capture, VIEW_CAPTURE_TAKE);
-    EXPECT_EQ(v.drag_state, VIEW_DRAG_FRAME);
+    EXPECT_EQ(v.drag_state, ViewDrag::frame);
     view_mouse_move(&v, 50, 40, &r);
     ASSERT_EQ(codes(r), (std::vector<int>{3}));
     expect_rect(r.events[0], 10, 10, 40, 30);
@@ -347,11 +348,11 @@ TEST(ViewMouse, DrawAFrameThenClickInsideIt)
     EXPECT_EQ(r.events[1].x, 50);
     EXPECT_EQ(r.events[1].y, 40);
     expect_selection(v, 10, 10, 50, 40);
-    EXPECT_EQ(v.drag_state, VIEW_DRAG_NONE);
+    EXPECT_EQ(v.drag_state, ViewDrag::none);
 
     // A click inside: moving starts, nothing moves, code 2 with the window point.
     view_button_down(&v, 30, 25, &r);
-    EXPECT_EQ(v.drag_state, VIEW_DRAG_MOVE);
+    EXPECT_EQ(v.drag_state, ViewDrag::move);
     EXPECT_EQ(r.capture, VIEW_CAPTURE_TAKE);
     view_button_up(&v, 30, 25, &r);
     ASSERT_EQ(codes(r), (std::vector<int>{2}));
@@ -365,7 +366,7 @@ TEST(ViewMouse, ResizeByAHandleAndMove)
     select(v, {10, 10, 50, 40});
     ViewReaction r;
     view_button_down(&v, 50, 40, &r);
-    EXPECT_EQ(v.hit_zone, VIEW_ZONE_BOTTOM_RIGHT);
+    EXPECT_EQ(v.hit_zone, ViewZone::bottom_right);
     view_mouse_move(&v, 80, 60, &r);
     expect_rect(r.events[0], 10, 10, 70, 50);
     view_button_up(&v, 80, 60, &r);
@@ -374,7 +375,7 @@ TEST(ViewMouse, ResizeByAHandleAndMove)
 
     // The left handle only moves the left edge, and never past the right one.
     view_button_down(&v, 10, 35, &r);
-    EXPECT_EQ(v.hit_zone, VIEW_ZONE_LEFT);
+    EXPECT_EQ(v.hit_zone, ViewZone::left);
     view_mouse_move(&v, 200, 99, &r);
     expect_rect(r.events[0], 80, 10, 0, 50);
     view_mouse_move(&v, 30, 99, &r);
@@ -383,7 +384,7 @@ TEST(ViewMouse, ResizeByAHandleAndMove)
 
     // Moving keeps the size, follows the grab point and stops at the picture's edges.
     view_button_down(&v, 60, 40, &r);
-    ASSERT_EQ(v.drag_state, VIEW_DRAG_MOVE);
+    ASSERT_EQ(v.drag_state, ViewDrag::move);
     view_mouse_move(&v, 160, 140, &r);
     EXPECT_EQ(r.event_count, 0);
     EXPECT_EQ(r.cursor, VIEW_CURSOR_SIZE_ALL);
@@ -393,7 +394,7 @@ TEST(ViewMouse, ResizeByAHandleAndMove)
     view_button_up(&v, 1000, -50, &r);
     EXPECT_EQ(r.event_count, 0);
     EXPECT_EQ(r.capture, VIEW_CAPTURE_RELEASE);
-    EXPECT_EQ(v.drag_state, VIEW_DRAG_NONE);
+    EXPECT_EQ(v.drag_state, ViewDrag::none);
 }
 
 TEST(ViewMouse, ClickOutsideAndTooSmallDragsClearTheSelection)
@@ -462,7 +463,7 @@ TEST(ViewMouse, TextHangsAboveThePointerUntilClickOrEscape)
     view_start_text(&v, 40, 10);
     ViewReaction r;
     view_button_down(&v, 100, 100, &r);  // ignored while placing
-    EXPECT_EQ(v.drag_state, VIEW_DRAG_TEXT);
+    EXPECT_EQ(v.drag_state, ViewDrag::text);
     view_mouse_move(&v, 100, 100, &r);
     EXPECT_EQ(v.text_x, 80);
     EXPECT_EQ(v.text_y, 90);
@@ -472,7 +473,7 @@ TEST(ViewMouse, TextHangsAboveThePointerUntilClickOrEscape)
     EXPECT_EQ(r.events[0].y, 90);
     EXPECT_EQ(r.text_end, VIEW_TEXT_CONFIRMED);
     EXPECT_EQ(r.capture, VIEW_CAPTURE_RELEASE);
-    EXPECT_EQ(v.drag_state, VIEW_DRAG_NONE);
+    EXPECT_EQ(v.drag_state, ViewDrag::none);
 
     view_start_text(&v, 40, 10);
     view_escape(&v, &r);

@@ -45,7 +45,7 @@ TEST(InfoLamps, ThreeCirclesCentredAcrossThePanel)
     EXPECT_EQ(lamps.box[1].left, 57);
     EXPECT_EQ(lamps.box[2].left, 89);
     EXPECT_EQ(lamps.box[2].right, 113);
-    for (const ViewRect& r : lamps.box) {
+    for (const PanelRect& r : lamps.box) {
         EXPECT_EQ(r.top, 4);
         EXPECT_EQ(r.bottom, 28);
         EXPECT_EQ(r.width(), 24);
@@ -63,7 +63,7 @@ TEST(SplashTime, StaysTwoWholeSecondsByTheClock)
 
 TEST(StatusArea, LeavesTheLowest20PixelsOnTallScreens)
 {
-    const ViewRect client{0, 0, 800, 64};
+    const PanelRect client{0, 0, 800, 64};
     EXPECT_EQ(status_text_area(client, 768).bottom, 44);
     EXPECT_EQ(status_text_area(client, 601).bottom, 44);
     EXPECT_EQ(status_text_area(client, 600).bottom, 64);
@@ -91,7 +91,7 @@ TEST(ThumbCells, ImageListAndSpacingFromTheBox)
 
 TEST(ThumbCells, FrameAndThumbnailAreaInsideTheIconRectangle)
 {
-    const ThumbItemLayout l = thumb_item_layout(ViewRect{100, 50, 200, 118});
+    const ThumbItemLayout l = thumb_item_layout(PanelRect{100, 50, 200, 118});
     EXPECT_EQ(l.filled.left, 104);
     EXPECT_EQ(l.filled.top, 54);
     EXPECT_EQ(l.filled.right, 196);

@@ -92,7 +92,7 @@ protected:
     {
         Picture* p = gradient(400, 300);
         view->set_picture(p, false);
-        view->set_display_mode(VIEW_DISPLAY_ZOOM);
+        view->set_display_mode(ViewDisplay::zoom);
         view->set_selection_mode(VIEW_SELECTION_ON);
         ASSERT_EQ(view->state().scroll_x, 0);
         ASSERT_EQ(view->state().scroll_y, 0);
@@ -181,7 +181,7 @@ TEST_F(ViewWindow, IsAChildWithBothScrollBarStylesAndItsText)
     EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP);
     EXPECT_EQ(CBmp::of(host), nullptr);  // not a view: operations find no object
     EXPECT_EQ(view->zoom(), 100);
-    EXPECT_EQ(view->state().display_mode, VIEW_DISPLAY_FIT);
+    EXPECT_EQ(view->state().display_mode, ViewDisplay::fit);
 }
 
 TEST_F(ViewWindow, DrawResizeMoveAndClickAFrame)
@@ -274,7 +274,7 @@ TEST_F(ViewWindow, TextPlacementEndsByClickOrEscape)
     show_one_to_one();
     ViewFont font{-20, 700, false, false, false, L"Arial"};
     view->start_text(L"Joyeux anniversaire", font, 0x0000FF);
-    EXPECT_EQ(view->state().drag_state, VIEW_DRAG_TEXT);
+    EXPECT_EQ(view->state().drag_state, ViewDrag::text);
     EXPECT_GT(view->state().text_width, 20);
     EXPECT_EQ(GetCapture(), window);
     send(WM_MOUSEMOVE, 200, 150);
@@ -293,7 +293,7 @@ TEST_F(ViewWindow, TextPlacementEndsByClickOrEscape)
     SendMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_EQ(codes(), (std::vector<int>{5}));
     EXPECT_FALSE(events[0].has_text);
-    EXPECT_EQ(view->state().drag_state, VIEW_DRAG_NONE);
+    EXPECT_EQ(view->state().drag_state, ViewDrag::none);
 }
 
 TEST_F(ViewWindow, ZoomScrollsAndNeverDropsBelowOnePercent)
@@ -310,7 +310,7 @@ TEST_F(ViewWindow, ZoomScrollsAndNeverDropsBelowOnePercent)
     for (int i = 0; i < 30; ++i) view->set_zoom(view->zoom() - 10);
     EXPECT_EQ(view->zoom(), 1);
     EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_HSCROLL);
-    view->set_display_mode(VIEW_DISPLAY_FIT);
+    view->set_display_mode(ViewDisplay::fit);
     EXPECT_EQ(view->zoom(), 100);
 }
 
@@ -475,7 +475,7 @@ TEST_F(ViewWindow, DocumentCommandsRepaintTheView)
     doc.view = &adapter;
     document_set_undo(&doc, true);
     ASSERT_TRUE(document_open(&doc, path.c_str()));
-    view->set_display_mode(VIEW_DISPLAY_ZOOM);
+    view->set_display_mode(ViewDisplay::zoom);
     view->set_zoom(100);
     EXPECT_GT(GetRValue(shoot().at(20, 150)), 200);
     ASSERT_TRUE(document_flip_horizontal(&doc));
