@@ -85,30 +85,7 @@
 #define IDS_INFO_YELLOW 26
 #define IDS_INFO_RED 27
 
-// ---- Commands, the adjust-colours dialog and the add-text dialog ----------------------------
-#define IDM_QUIT 40001
-#define IDM_ZOOMIN 40002
-#define IDM_ZOOMOUT 40003
-#define IDM_FIT 40004
-#define IDM_ROTATEL90 40008
-#define IDM_ROTATER90 40009
-#define IDM_HFLIP 40010
-#define IDM_VFLIP 40011
-#define IDM_UNDOLAST 40012
-#define IDM_UNDOALL 40013
-#define IDM_SAVEFILE 40014
-#define IDM_SAVEASFILE 40015
-#define IDM_BALANCE 40016
-#define IDM_AUTOCONTRAST 40017
-#define IDM_AUTOLEVELS 40018
-#define IDM_BLUR 40019
-#define IDM_ENHANCE 40020
-#define IDM_BINARY 40021
-#define IDM_SEPIA 40022
-#define IDM_ADDTEXT 40023
-#define IDM_REDEYES 40024
-#define IDM_PORTRAIT 40025
-
+// ---- The adjust-colours dialog and the add-text dialog ---------------------------------------
 #define IDD_ADJUST 119
 #define IDD_FONT 124
 

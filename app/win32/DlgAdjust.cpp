@@ -53,7 +53,7 @@ void DlgAdjust::attach_preview(PhotoDocument* doc, PictureViewForDocument** brid
     CBmp* v = CBmp::of(view);
     if (!v) return;
     MoveWindow(view, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
-    v->set_display_mode(VIEW_DISPLAY_FIT);
+    v->set_display_mode(ViewDisplay::fit);
     *bridge = new PictureViewForDocument(v);
     doc->view = *bridge;
     RECT client;

@@ -13,6 +13,7 @@
 #include "app/save_name.h"
 #include "app/win32/Briova.h"
 #include "app/win32/CBmp.h"
+#include "app/win32/CMenu.h"
 #include "app/win32/DlgAbout.h"
 #include "app/win32/DlgAdjust.h"
 #include "app/win32/DlgFont.h"
@@ -296,15 +297,18 @@ void application_drop_down(Application& app, HWND window, int button)
     MapWindowPoints(app.toolbar, nullptr, reinterpret_cast<POINT*>(&r), 2);
     SendMessageW(app.toolbar, TB_SETSTATE, static_cast<WPARAM>(button),
                  MAKELONG(TBSTATE_PRESSED | TBSTATE_ENABLED | TBSTATE_WRAP, 0));
-    if (HMENU menu = LoadMenuW(app.instance, MAKEINTRESOURCEW(resource))) {
-        language().translate_menu(menu);
+    OwnerMenu menu;
+    if (menu.load(app.instance, resource)) {
         if (button == CMD_CROP_MENU)
-            CheckMenuItem(menu, IDM_PORTRAIT, MF_BYCOMMAND | (app.portrait ? MF_CHECKED : MF_UNCHECKED));
+            CheckMenuItem(menu.menu(), IDM_PORTRAIT, MF_BYCOMMAND | (app.portrait ? MF_CHECKED : MF_UNCHECKED));
+        menu.set_icons(app.instance, IDB_TOOLBAR, 25, 32, 32);
+        menu.set_icon_table(MENU_ICONS, MENU_ICON_COUNT);
         TPMPARAMS keep_clear{sizeof keep_clear, r};
-        TrackPopupMenuEx(GetSubMenu(menu, 0), TPM_VERTICAL, r.right, r.top, window, &keep_clear);
-        DestroyMenu(menu);
+        TrackPopupMenuEx(GetSubMenu(menu.menu(), 0), TPM_VERTICAL, r.right, r.top, window, &keep_clear);
     }
+    // A menu that could not be loaded is not shown; either way the button comes back up.
     SendMessageW(app.toolbar, TB_SETSTATE, static_cast<WPARAM>(button), MAKELONG(TBSTATE_ENABLED | TBSTATE_WRAP, 0));
+    menu.destroy();
 }
 
 // ---- print quality ----------------------------------------------------------------------------

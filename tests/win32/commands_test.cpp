@@ -303,7 +303,7 @@ TEST_F(Commands, AddTextPlacesAndStampsWithTheMouse)
         SetDlgItemTextW(d, IDC_TEXT, L"Lumeva");
         click(d, IDOK);
     });
-    EXPECT_EQ(app->view()->state().drag_state, VIEW_DRAG_TEXT);
+    EXPECT_EQ(app->view()->state().drag_state, ViewDrag::text);
     EXPECT_EQ(app->status_text.text(), text(IDS_STATUS_TEXT));
     EXPECT_FALSE(app->document.modified);
 
@@ -313,7 +313,7 @@ TEST_F(Commands, AddTextPlacesAndStampsWithTheMouse)
     SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(client.right / 2, client.bottom / 2));
     SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.right / 2, client.bottom / 2));
     SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(client.right / 2, client.bottom / 2));
-    EXPECT_EQ(app->view()->state().drag_state, VIEW_DRAG_NONE);
+    EXPECT_EQ(app->view()->state().drag_state, ViewDrag::none);
     EXPECT_TRUE(app->document.modified);
     ASSERT_NE(app->document.undo_picture, nullptr);
     EXPECT_NE(std::memcmp(app->document.undo_picture->data, app->document.current_picture->data,

@@ -194,6 +194,25 @@ bool expected_frame(const std::string& photo, HWND view, int shape, ViewRect* fr
     return view_has_selection(&s);
 }
 
+// A list-view item's icon rectangle, asked through memory of the program's own: the message
+// carries a pointer, which must point into the list's process.
+RECT remote_item_rect(HWND list, int index)
+{
+    RECT r{LVIR_ICON, 0, 0, 0};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return r;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof r, MEM_COMMIT, PAGE_READWRITE);
+    if (remote && WriteProcessMemory(process, remote, &r, sizeof r, nullptr)) {
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return r;
+}
+
 void command(HWND main, int id) { PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 void click_window(HWND w, int x, int y)
@@ -260,14 +279,13 @@ int wmain(int argc, wchar_t** argv)
     // Open the photo: a click on its thumbnail (the list view) or on its name.
     HWND view = nullptr;
     if (HWND list = child_of_class(home, L"SysListView32")) {
-        LVFINDINFOW find{};
-        find.flags = LVFI_PARTIAL;
-        find.psz = L"lumeva_e2e_photo";
-        wait_for([&] { return SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)) >= 0; });
-        const LRESULT item = SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
-        RECT r{LVIR_BOUNDS, 0, 0, 0};
-        SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
-        click_window(list, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        // The Pictures folder holds the test photo alone: the first thumbnail.
+        wait_for([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) > 0; });
+        const RECT r = remote_item_rect(list, 0);
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        // The list follows the mouse until the button goes up: that message waits in the queue.
+        PostMessageW(list, WM_LBUTTONUP, 0, at);
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
     } else if (HWND names = child_of_class(home, L"ListBox")) {
         const LRESULT item = SendMessageW(names, LB_FINDSTRING, static_cast<WPARAM>(-1),
                                           reinterpret_cast<LPARAM>(L"lumeva_e2e_photo"));
@@ -283,15 +301,19 @@ int wmain(int argc, wchar_t** argv)
     Sleep(500);
     if (info) check(count_colour(info, 0x00FF00) > 20, "the lamp is green (Optimal) for 1800 x 1200 at 10x15");
 
-    // The crop menu beside its button, then "10x15".
+    // The crop menu beside its button, then "10x15" chosen in it with the keyboard.
     command(main, CMD_CROP_MENU);
     HWND menu = nullptr;
     check(wait_for([&] { return (menu = thread_window(thread, L"#32768")) != nullptr; }, 5000),
           "the crop menu opens");
     screenshot("3-crop-menu");
-    if (menu) PostMessageW(main, WM_CANCELMODE, 0, 0);
-    wait_for([&] { return thread_window(thread, L"#32768") == nullptr; }, 5000);
-    command(main, IDM_FORMAT_FIRST + 1);  // "10x15"
+    if (menu) {
+        for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+            PostMessageW(menu, WM_KEYDOWN, key, 0);
+            PostMessageW(menu, WM_KEYUP, key, 0xC0000000);
+        }
+        check(wait_for([&] { return thread_window(thread, L"#32768") == nullptr; }, 5000), "the menu closes on Enter");
+    }
     Sleep(800);
     ViewRect frame{};
     const bool framed = expected_frame(photo, view, print_format_shape(1, false), &frame);
@@ -303,10 +325,10 @@ int wmain(int argc, wchar_t** argv)
 
     // Open the retouch menu for its screenshot.
     command(main, CMD_RETOUCH_MENU);
-    if (wait_for([&] { return thread_window(thread, L"#32768") != nullptr; }, 5000)) {
+    if (wait_for([&] { return (menu = thread_window(thread, L"#32768")) != nullptr; }, 5000)) {
         screenshot("4-retouch-menu");
-        PostMessageW(main, WM_CANCELMODE, 0, 0);
-        wait_for([&] { return thread_window(thread, L"#32768") == nullptr; }, 5000);
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        check(wait_for([&] { return thread_window(thread, L"#32768") == nullptr; }, 5000), "Escape closes the menu");
     }
 
     // A click inside the frame crops.
