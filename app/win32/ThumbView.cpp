@@ -17,7 +17,7 @@ constexpr int COLUMN_NAME = 0, COLUMN_PROPERTIES = 1, COLUMN_TYPE = 2, COLUMN_SI
 bool stop_signalled(const ThumbJob* job) { return WaitForSingleObject(job->stop, 0) != WAIT_TIMEOUT; }
 
 // Lets a long load end half-way when the worker is asked to stop.
-int cancel_when_stopped(void* job) { return WaitForSingleObject(static_cast<ThumbJob*>(job)->stop, 0) == WAIT_OBJECT_0; }
+int cancel_when_stopped(void* job) { return static_cast<ThumbJob*>(job)->stop_requested.load(std::memory_order_relaxed); }
 
 void set_text(HWND list, int index, int column, const std::string& text)
 {
@@ -159,10 +159,17 @@ void ThumbList::rebuild(bool read_folder)
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     if (read_folder && !files_.read_folder(folder_.c_str())) files_.clear();
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    // Arranged once at the end rather than after every insertion: a folder of hundreds of files
+    // fills without keeping the window from answering.
+    const LONG_PTR style = GetWindowLongPtrW(list_, GWL_STYLE);
+    SetWindowLongPtrW(list_, GWL_STYLE, style & ~static_cast<LONG_PTR>(LVS_AUTOARRANGE));
+    SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(files_.count()), 0);
     for (int i = 0; i < files_.count(); ++i) {
         const CFileInfo& file = files_.at(i);
         if (format_filter_accepts(filter_, file.path)) insert_item(file);
     }
+    SetWindowLongPtrW(list_, GWL_STYLE, style);
+    SendMessageW(list_, LVM_ARRANGE, view_type_ == THUMB_VIEW_ICONS_FIXED ? LVA_ALIGNLEFT : LVA_ALIGNTOP, 0);
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
     UpdateWindow(list_);
@@ -334,6 +341,7 @@ bool ThumbList::worker_stop()
     if (!thread_) return false;
     const bool was_running = WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
     // The worker never waits on this thread (it posts and never sends), so the wait ends.
+    job_->stop_requested.store(true, std::memory_order_relaxed);
     if (SetEvent(job_->stop)) WaitForSingleObject(thread_, INFINITE);
     MSG pending;
     if (list_)

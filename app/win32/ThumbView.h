@@ -30,6 +30,9 @@ class ThumbList;
 struct ThumbJob {
     HWND list = nullptr;
     HANDLE stop = nullptr;  // manual reset: every test of it during a file must see it
+    // Set with the event: what a load polls line by line, where asking the event each time
+    // would cost a call into the system for every line.
+    std::atomic<bool> stop_requested{false};
     std::vector<ThumbItem*> items;
     std::atomic<int32_t> next{0};
     int box_width = THUMB_BOX_WIDTH;

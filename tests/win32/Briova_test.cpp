@@ -371,7 +371,13 @@ TEST(Application, A600PixelScreenHidesTheMakerLink)
     const RECT status = client_rect_in(s.status);
     EXPECT_EQ(status.bottom - status.top, 32);
     EXPECT_FALSE(shown(s.maker));
-    const RECT product = client_rect_in(s.product);
+    // The maximised size reaches the layout a moment after the window shows.
+    RECT product = client_rect_in(s.product);
+    wait_for([&] {
+        GetClientRect(s.main, &client);
+        product = client_rect_in(s.product);
+        return product.bottom == client.bottom;
+    }, 5000);
     EXPECT_EQ(product.bottom - product.top, 46);
     EXPECT_EQ(product.bottom, client.bottom);
     PostMessageW(s.main, WM_CLOSE, 0, 0);
