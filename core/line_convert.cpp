@@ -380,6 +380,11 @@ LineUnpacker line_unpacker_for(const LineLayout& l, bool bilevel_result, SampleK
     case 2: case 4:
         *kind = SAMPLES_BYTE;
         return (f & LAYOUT_BYTE_PER_PIXEL) ? unpack_copy_bytes : unpack_small_samples;
+    case 3: case 5: case 6: case 7:
+        // Depths that do not divide a byte come only as a byte a pixel (IFF planes, XPM indices,
+        // GIF's odd table sizes).
+        *kind = SAMPLES_BYTE;
+        return (f & LAYOUT_BYTE_PER_PIXEL) ? unpack_copy_bytes : nullptr;
     case 8:
         *kind = SAMPLES_BYTE;
         return unpack_copy_bytes;

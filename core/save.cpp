@@ -438,6 +438,7 @@ Status save_picture(const char* file_name, const Picture* picture, SaveParams* p
     std::string temp;
     if (!sibling_temp_name(name, &temp)) return STATUS_CREATE_FAILED;
     ctx.file_name = temp.c_str();
+    ctx.target_name = name.c_str();
     const Status status = row.writer(temp.c_str(), &ctx);
     save_end(&ctx);
     if (status != STATUS_OK) {

@@ -89,6 +89,7 @@ struct SaveConversion;
 struct SaveContext {
     SaveParams params;
     const char* file_name;
+    const char* target_name;  // the name the file ends up under (file_name may be a temporary beside it)
     const Picture* picture;
     // The picture as writers see it: PIXEL_ANYCOLOR for colour pictures (CMYK marked apart),
     // bilevel, grey and colour-mapped keep their code.

@@ -6,17 +6,21 @@
 #include "core/format.h"
 #include "formats/bmp/bmp_codec.h"
 #include "formats/common/writable_types.h"
+#include "formats/gif/gif_codec.h"
+#include "formats/iff/iff_codec.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/pcx/pcx_codec.h"
+#include "formats/pict/pict_codec.h"
 #include "formats/png/png_codec.h"
+#include "formats/pnm/pnm_codec.h"
+#include "formats/psd/psd_codec.h"
+#include "formats/tga/tga_codec.h"
+#include "formats/tiff/tiff_codec.h"
+#include "formats/x11/x11_codecs.h"
 
 namespace {
 
 int always_accept() { return 1; }
-
-void pcx_writable(WritableType list[FORMAT_WRITABLE_MAX])
-{
-    writable_types_set(list, {PIXEL_ANY24, PIXEL_COLORS, PIXEL_GREY, PIXEL_BINARY});
-}
 
 constexpr uint32_t P = FORMAT_PROBE;
 
@@ -26,29 +30,51 @@ const BuiltinFormat builtin_formats[] = {
     {.row = {.flags = P, .name = "jpeg", .description = "JPEG / JFIF", .reader = jpeg_read, .writer = jpeg_write,
              .writable_types = jpeg_writable_types, .extensions = {"jpg", "jpeg", "jif", "jfif", "J", "jpe"}},
      .signature = jpeg_signature},
-    {.row = {.flags = P, .name = "tga", .description = "Truevision Targa",
-             .extensions = {"tga", "targa", "pix", "bpx", "ivb"}}},
-    {.row = {.flags = P, .name = "tiff", .description = "TIFF Revision 6", .extensions = {"tif", "tim", "tiff"}}},
+    {.row = {.flags = P, .name = "tga", .description = "Truevision Targa", .reader = tga_read, .writer = tga_write,
+             .writable_types = tga_writable_types, .extensions = {"tga", "targa", "pix", "bpx", "ivb"}},
+     .signature = tga_signature},
+    {.row = {.flags = P, .name = "tiff", .description = "TIFF Revision 6", .reader = tiff_read, .writer = tiff_write,
+             .writable_types = tiff_writable_types, .extensions = {"tif", "tim", "tiff"}},
+     .signature = tiff_signature},
     {.row = {.flags = P, .name = "bmp", .description = "Windows Bitmap", .reader = bmp_read, .writer = bmp_write,
              .writable_types = bmp_writable_types, .extensions = {"bmp", "rle", "vga", "rl4", "rl8", "sys"}},
      .signature = bmp_signature},
     {.row = {.flags = P, .name = "png", .description = "Portable Network Graphics", .reader = png_read,
              .writer = png_write, .writable_types = png_writable_types, .extensions = {"png"}},
      .signature = png_signature},
-    {.row = {.flags = P, .name = "iff", .description = "Amiga IFF", .extensions = {"iff", "blk"}}},
-    {.row = {.flags = P, .name = "gif", .description = "CompuServe GIF", .extensions = {"gif", "giff"}}},
-    {.row = {.flags = P, .name = "pcx", .description = "Zsoft Publisher's Paintbrush", .writable_types = pcx_writable,
-             .extensions = {"pcx", "pcc", "dcx"}}},
-    {.row = {.flags = P, .name = "pict", .description = "Macintosh Quickdraw/Pict",
-             .extensions = {"pic", "pict", "pict2", "pct"}}},
-    {.row = {.flags = P, .name = "psd", .description = "Adobe Photoshop", .extensions = {"psd"}}},
-    {.row = {.flags = P, .name = "pbm", .description = "Portable Bitmap", .extensions = {"pbm", "rpbm", "ppma"}}},
-    {.row = {.flags = P, .name = "pgm", .description = "Portable Greyscale", .extensions = {"pgm", "rpgm"}}},
-    {.row = {.flags = P, .name = "ppm", .description = "Portable Pixmap", .extensions = {"ppm", "rppm"}}},
-    {.row = {.flags = P, .name = "pnm", .description = "Portable Image",
-             .extensions = {"pnm", "rpnm", "pbm", "rpbm", "pgm", "rpgm", "ppm", "rppm"}}},
-    {.row = {.flags = P, .name = "xbm", .description = "X11 Bitmap", .extensions = {"xbm", "bm"}}},
-    {.row = {.flags = P, .name = "xpm", .description = "X11 Pixmap", .extensions = {"xpm", "pm"}}},
+    {.row = {.flags = P, .name = "iff", .description = "Amiga IFF", .reader = iff_read, .writer = iff_write,
+             .writable_types = iff_writable_types, .extensions = {"iff", "blk"}},
+     .signature = iff_signature},
+    {.row = {.flags = P, .name = "gif", .description = "CompuServe GIF", .reader = gif_read, .writer = gif_write,
+             .writable_types = gif_writable_types, .extensions = {"gif", "giff"}},
+     .signature = gif_signature},
+    {.row = {.flags = P, .name = "pcx", .description = "Zsoft Publisher's Paintbrush", .reader = pcx_read,
+             .writer = pcx_write, .writable_types = pcx_writable_types, .extensions = {"pcx", "pcc", "dcx"}},
+     .signature = pcx_signature},
+    {.row = {.flags = P, .name = "pict", .description = "Macintosh Quickdraw/Pict", .reader = pict_read,
+             .extensions = {"pic", "pict", "pict2", "pct"}},
+     .signature = pict_signature},
+    {.row = {.flags = P, .name = "psd", .description = "Adobe Photoshop", .reader = psd_read, .extensions = {"psd"}},
+     .signature = psd_signature},
+    {.row = {.flags = P, .name = "pbm", .description = "Portable Bitmap", .reader = pnm_read, .writer = pnm_write,
+             .writable_types = pbm_writable_types, .extensions = {"pbm", "rpbm", "ppma"}},
+     .signature = pnm_signature},
+    {.row = {.flags = P, .name = "pgm", .description = "Portable Greyscale", .reader = pnm_read, .writer = pnm_write,
+             .writable_types = pgm_writable_types, .extensions = {"pgm", "rpgm"}},
+     .signature = pnm_signature},
+    {.row = {.flags = P, .name = "ppm", .description = "Portable Pixmap", .reader = pnm_read, .writer = pnm_write,
+             .writable_types = ppm_writable_types, .extensions = {"ppm", "rppm"}},
+     .signature = pnm_signature},
+    {.row = {.flags = P, .name = "pnm", .description = "Portable Image", .reader = pnm_read, .writer = pnm_write,
+             .writable_types = pnm_writable_types,
+             .extensions = {"pnm", "rpnm", "pbm", "rpbm", "pgm", "rpgm", "ppm", "rppm"}},
+     .signature = pnm_signature},
+    {.row = {.flags = P, .name = "xbm", .description = "X11 Bitmap", .reader = xbm_read, .writer = xbm_write,
+             .writable_types = xbm_writable_types, .extensions = {"xbm", "bm"}},
+     .signature = xbm_signature},
+    {.row = {.flags = P, .name = "xpm", .description = "X11 Pixmap", .reader = xpm_read, .writer = xpm_write,
+             .writable_types = xpm_writable_types, .extensions = {"xpm", "pm"}},
+     .signature = xpm_signature},
     {.row = {.flags = 0, .name = "wmf", .description = "Windows & Aldus Metafile", .extensions = {"wmf"}}},
     {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .extensions = {"emf"}}},
     {.row = {.flags = P, .name = "eps", .description = "Encapsulated Postscript", .init = always_accept,

@@ -6,11 +6,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev googletest libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgs10
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgs10 libtiff-dev libtiff-tools
   clang llvm libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev nasm dpkg-dev
   wine wine64 fonts-wine xvfb x11-utils imagemagick python3
+  libgif-dev
 )
 
 missing=()

@@ -12,6 +12,8 @@
 #include "formats/bmp/bmp_dxt.h"
 #include "formats/bmp/bmp_rle.h"
 #include "formats/common/bit_fields.h"
+#include "formats/common/messages.h"
+#include "formats/common/resolution.h"
 #include "formats/common/stream_bytes.h"
 
 namespace {
@@ -24,7 +26,7 @@ constexpr int64_t MASKS_IN_HEADER_BYTES = 56;  // headers this long hold the fou
 constexpr int64_t MASKS_OFFSET = FILE_HEADER_BYTES + WINDOWS_INFO_BYTES;
 constexpr int64_t DXT_DATA_OFFSET = 74;
 constexpr int64_t SIDE_LIMIT = 32000;
-constexpr char BAD_SIZE[] = "Windows Bitmap : Bad picture's size !";
+constexpr char NAME[] = "Windows Bitmap";
 
 struct BmpHeader {
     uint32_t data_offset;
@@ -93,13 +95,6 @@ Status read_headers(Stream* s, BmpHeader* b)
 
 int64_t info_end(const BmpHeader& b) { return FILE_HEADER_BYTES + b.info_size; }
 
-uint32_t dpi_from_metres(int32_t per_metre)
-{
-    if (per_metre <= 0) return 0;
-    const double dpi = per_metre * 0.025399166666666667 + 0.5;
-    return dpi > 65535 ? 65535 : static_cast<uint32_t>(dpi);
-}
-
 void describe(const BmpHeader& b, HeaderInfo* h)
 {
     header_init(h);
@@ -109,8 +104,8 @@ void describe(const BmpHeader& b, HeaderInfo* h)
     h->width = static_cast<int32_t>(b.width < 0 ? -b.width : b.width);
     h->height = static_cast<int32_t>(b.height < 0 ? -b.height : b.height);
     h->orientation = b.height < 0 && !dxt ? 0 : PICTURE_ORIGIN_BOTTOM;
-    h->x_dpi = dpi_from_metres(b.x_per_metre);
-    h->y_dpi = dpi_from_metres(b.y_per_metre);
+    h->x_dpi = dpi_from_dots_per_metre(b.x_per_metre);
+    h->y_dpi = dpi_from_dots_per_metre(b.y_per_metre);
     if (b.compression == BMP_RLE8 || b.compression == BMP_RLE4) h->compression = COMPRESSION_RLE;
 }
 
@@ -173,13 +168,12 @@ Masks read_masks(Stream* s, const BmpHeader& b, bool* after_header)
         else m = {0xF800, 0x7E0, 0x1F, 0};
         return m;
     }
+    // Masks cut off by the file's end are empty: such a file has no pixels to read either.
     stream_seek(s, MASKS_OFFSET, SEEK_SET);
-    m.red = stream_read_u32le(s);
-    m.green = stream_read_u32le(s);
-    m.blue = stream_read_u32le(s);
+    if (stream_get_u32le(s, &m.red) || stream_get_u32le(s, &m.green) || stream_get_u32le(s, &m.blue)) return Masks{};
     *after_header = b.info_size < MASKS_IN_HEADER_BYTES;
     // Only the longer headers hold an alpha mask; shorter ones describe opaque pixels.
-    if (b.info_size >= MASKS_IN_HEADER_BYTES) m.alpha = stream_read_u32le(s);
+    if (b.info_size >= MASKS_IN_HEADER_BYTES && stream_get_u32le(s, &m.alpha)) return Masks{};
     return m;
 }
 
@@ -228,9 +222,9 @@ void extract_fields(const FieldSet& f, const uint8_t* in, uint8_t* out, int widt
 Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* h)
 {
     if (b.bits != 15 && b.bits != 16 && b.bits != 24 && b.bits != 32)
-        return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad bits per pixel !");
+        return load_fail(ctx, STATUS_BAD_HEADER, "%s : Bad bits per pixel !", NAME);
     if (b.compression != BMP_PLAIN && b.compression != BMP_BITFIELDS)
-        return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad compression !");
+        return load_fail(ctx, STATUS_BAD_HEADER, "%s : Bad compression !", NAME);
     const int width = h->width, height = h->height;
     const int pixel_bytes = b.bits == 24 ? 3 : b.bits == 32 ? 4 : 2;
     const int64_t row_bytes = stored_row_bytes(pixel_bytes * 8, width);
@@ -304,10 +298,10 @@ Status read_direct(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* 
 Status read_palette_pixels(Stream* s, LoadContext* ctx, const BmpHeader& b, HeaderInfo* h)
 {
     if (b.bits != 1 && b.bits != 2 && b.bits != 4 && b.bits != 8)
-        return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad bits per pixel !");
+        return load_fail(ctx, STATUS_BAD_HEADER, "%s : Bad bits per pixel !", NAME);
     if ((b.compression == BMP_RLE8 && b.bits != 8) || (b.compression == BMP_RLE4 && b.bits != 4) ||
         b.compression == BMP_BITFIELDS)
-        return load_fail(ctx, STATUS_BAD_HEADER, "Windows Bitmap : Bad compression !");
+        return load_fail(ctx, STATUS_BAD_HEADER, "%s : Bad compression !", NAME);
     const int width = h->width, height = h->height;
 
     // The colour table follows the info header: 3-byte entries for OS/2, 4-byte for Windows,
@@ -381,10 +375,9 @@ Status bmp_read(Stream* s, LoadContext* ctx)
 {
     BmpHeader b{};
     LUM_TRY(read_headers(s, &b));
+    LUM_TRY(check_picture_size(ctx, NAME, b.width < 0 ? -b.width : b.width, b.height < 0 ? -b.height : b.height, SIDE_LIMIT));
     HeaderInfo h;
     describe(b, &h);
-    if (h.width < 1 || h.width >= SIDE_LIMIT || h.height < 1 || h.height >= SIDE_LIMIT)
-        return load_fail(ctx, STATUS_BAD_HEADER, BAD_SIZE);
     if (b.compression == BMP_DXT1 || b.compression == BMP_DXT3) return read_dxt(s, ctx, b, &h);
     if (b.bits >= 15) return read_direct(s, ctx, b, &h);
     return read_palette_pixels(s, ctx, b, &h);

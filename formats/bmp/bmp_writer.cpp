@@ -7,6 +7,7 @@
 
 #include "core/line_convert.h"
 #include "formats/bmp/bmp_codec.h"
+#include "formats/common/resolution.h"
 #include "formats/common/writable_types.h"
 #include "formats/bmp/bmp_rle.h"
 
@@ -68,8 +69,6 @@ struct Writer {
     void bytes(const void* p, size_t n) { failed |= n && stream_write(out, p, n) != n; }
 };
 
-uint32_t per_metre(int dpi) { return dpi > 0 ? static_cast<uint32_t>(dpi * 39.371370451786476) : 0; }
-
 void write_headers(Writer& w, const SaveContext* ctx, const BmpLayout& l)
 {
     const uint32_t offset = l.os2 ? static_cast<uint32_t>(l.entries * 3 + 26) : static_cast<uint32_t>(l.entries * 4 + 54);
@@ -92,8 +91,8 @@ void write_headers(Writer& w, const SaveContext* ctx, const BmpLayout& l)
         w.u16(static_cast<uint16_t>(l.bits));
         w.u32(l.compression);
         w.u32(0);  // image size, patched for compressed files
-        w.u32(per_metre(ctx->x_dpi));
-        w.u32(per_metre(ctx->y_dpi));
+        w.u32(dots_per_metre_from_dpi(ctx->x_dpi));
+        w.u32(dots_per_metre_from_dpi(ctx->y_dpi));
         w.u32(0);
         w.u32(0);
     }

@@ -16,6 +16,18 @@ Status stream_read_exact(Stream* stream, void* buffer, size_t count);
 
 // Seeks to an absolute offset that must lie inside the file; STATUS_INCOMPLETE otherwise.
 Status stream_seek_inside(Stream* stream, int64_t offset);
+// Skips `count` bytes that must lie inside the file; STATUS_INCOMPLETE otherwise.
+Status stream_skip_inside(Stream* stream, int64_t count);
+
+// A block of `count` bytes the file must still hold, in a new heap block (std::free) at `out`:
+// STATUS_INCOMPLETE, before anything is allocated, when the file is shorter; STATUS_NO_MEMORY.
+Status stream_read_block(Stream* stream, size_t count, uint8_t** out);
+
+// Integers that must be in the file: STATUS_INCOMPLETE (and 0 in `out`) when it ends first.
+Status stream_get_u16le(Stream* stream, uint16_t* out);
+Status stream_get_u16be(Stream* stream, uint16_t* out);
+Status stream_get_u32le(Stream* stream, uint32_t* out);
+Status stream_get_u32be(Stream* stream, uint32_t* out);
 
 // Integers in bytes already in memory (a file's head, a block read whole).
 inline uint16_t le16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }

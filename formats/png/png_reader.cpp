@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/pixels.h"
+#include "formats/common/resolution.h"
 #include "formats/png/png_codec.h"
 #include "formats/png/png_io.h"
 
@@ -164,12 +165,6 @@ void keep_texts(PngReader* r)
     }
 }
 
-uint32_t dpi_from_metres(png_uint_32 per_metre)
-{
-    const double dpi = per_metre * 0.025399166666666667 + 0.5;
-    return dpi > 65535 ? 65535 : static_cast<uint32_t>(dpi);
-}
-
 void describe(PngReader* r, bool composited)
 {
     png_structp png = r->png;
@@ -198,8 +193,8 @@ void describe(PngReader* r, bool composited)
     png_uint_32 x = 0, y = 0;
     int unit = 0;
     if (png_get_pHYs(png, r->info, &x, &y, &unit) && unit == PNG_RESOLUTION_METER) {
-        h->x_dpi = dpi_from_metres(x);
-        h->y_dpi = dpi_from_metres(y);
+        h->x_dpi = dpi_from_dots_per_metre(x);
+        h->y_dpi = dpi_from_dots_per_metre(y);
     }
     if (png_get_color_type(png, r->info) == PNG_COLOR_TYPE_PALETTE) {
         if (!composited) h->transparent_index = palette_alpha(r).clear;

@@ -8,6 +8,7 @@
 
 #include "core/pixels.h"
 #include "formats/png/png_codec.h"
+#include "formats/common/resolution.h"
 #include "formats/common/writable_types.h"
 #include "formats/png/png_io.h"
 
@@ -134,8 +135,8 @@ Status write_guarded(PngWriter* w)
                  layout.depth, layout.colour_type, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     if (ctx->x_dpi > 0 && ctx->y_dpi > 0)
-        png_set_pHYs(w->png, w->info, static_cast<png_uint_32>(ctx->x_dpi * 39.371370451786476),
-                     static_cast<png_uint_32>(ctx->y_dpi * 39.371370451786476), PNG_RESOLUTION_METER);
+        png_set_pHYs(w->png, w->info, dots_per_metre_from_dpi(ctx->x_dpi), dots_per_metre_from_dpi(ctx->y_dpi),
+                     PNG_RESOLUTION_METER);
     if (ctx->comment && ctx->comment[0]) {
         w->text.compression = PNG_TEXT_COMPRESSION_NONE;
         w->text.key = const_cast<char*>("Comment");

@@ -133,6 +133,39 @@ TEST(ViewLayout, ZoomAddsTheBarsItNeeds)
     EXPECT_EQ(w.scroll_limit_x, 396 - 384);
 }
 
+TEST(ViewLayout, APictureExactlyAsLargeAsTheViewNeedsNoBars)
+{
+    // At zoom 100 in a 400 x 300 view: as tall and as wide as the view, with or without the bars
+    // currently shown (their room belongs to the picture again).
+    for (bool bars_shown : {false, true}) {
+        SCOPED_TRACE(bars_shown);
+        for (auto [w, h] : std::vector<std::pair<int, int>>{{300, 300}, {400, 120}, {400, 300}}) {
+            ViewState v = view_of(w, h);
+            view_set_zoom(&v, 100, 400, 300);
+            const ViewLayout out = bars_shown ? lay_out(&v, 384, 284, true) : lay_out(&v, 400, 300);
+            EXPECT_FALSE(out.vertical.shown) << w << " x " << h;
+            EXPECT_FALSE(out.horizontal.shown) << w << " x " << h;
+            EXPECT_EQ(v.scroll_limit_x, 0);
+            EXPECT_EQ(v.scroll_limit_y, 0);
+        }
+    }
+    // One line more calls for the vertical bar alone while the picture still fits beside it...
+    ViewState taller = view_of(384, 301);
+    view_set_zoom(&taller, 100, 400, 300);
+    ViewLayout out = lay_out(&taller, 400, 300);
+    EXPECT_TRUE(out.vertical.shown);
+    EXPECT_FALSE(out.horizontal.shown);
+    EXPECT_EQ(taller.scroll_limit_y, 1);
+    // ...and one column more then needs the horizontal bar too.
+    ViewState wider = view_of(385, 301);
+    view_set_zoom(&wider, 100, 400, 300);
+    out = lay_out(&wider, 400, 300);
+    EXPECT_TRUE(out.vertical.shown);
+    EXPECT_TRUE(out.horizontal.shown);
+    EXPECT_EQ(wider.scroll_limit_x, 1);
+    EXPECT_EQ(wider.scroll_limit_y, 301 - 284);
+}
+
 TEST(ViewLayout, ZoomCentresASmallerPicture)
 {
     ViewState v = view_of(300, 200);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <tuple>
@@ -211,6 +212,39 @@ TEST_F(DisplayTest, OtherChannelOrdersShowTheirTrueColours)
     ASSERT_EQ(display_prepare(&display, cmyk, 1, 1, true), STATUS_OK);
     display_convert_tile(&display, 0, 0, 1, 1);
     EXPECT_EQ(line(0, 3), (std::vector<uint8_t>{255, 255, 0}));
+}
+
+TEST_F(DisplayTest, CmykInksInTheMiddleOfTheRangeShowTheirMixedColour)
+{
+    // Each channel is (255 - ink) x (255 - black) / 255, rounded: inks away from 0 and 255 tell
+    // rounding from truncation, the black ink from the others, and the channels apart.
+    const uint8_t inks[4][4] = {{100, 150, 200, 60}, {128, 64, 32, 128}, {1, 254, 127, 200}, {37, 90, 219, 3}};
+    auto channel = [](int ink, int black) { return static_cast<uint8_t>(std::lround((255 - ink) * (255 - black) / 255.0)); };
+    Picture* cmyk = make(PIXEL_CMYK, 4, 1);
+    std::memcpy(cmyk->data, inks, sizeof inks);
+
+    ASSERT_EQ(display_init(&display, 24, 256, 256), STATUS_OK);
+    ASSERT_EQ(display_prepare(&display, cmyk, 4, 1, true), STATUS_OK);
+    display_convert_tile(&display, 0, 0, 4, 1);
+    const std::vector<uint8_t> out = line(0, 12);
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t* p = inks[i];
+        EXPECT_EQ(out[3 * i + 2], channel(p[0], p[3])) << "red of pixel " << i;
+        EXPECT_EQ(out[3 * i + 1], channel(p[1], p[3])) << "green of pixel " << i;
+        EXPECT_EQ(out[3 * i], channel(p[2], p[3])) << "blue of pixel " << i;
+    }
+    EXPECT_EQ(out[2], 119);  // 118.53: truncation would give 118
+
+    // An 8-bit screen dithers the same colour.
+    display_free(&display);
+    ASSERT_EQ(display_init(&display, 8, 256, 256), STATUS_OK);
+    ASSERT_EQ(display_prepare(&display, cmyk, 4, 1, true), STATUS_OK);
+    display_convert_tile(&display, 0, 0, 4, 1);
+    const std::vector<uint8_t> dithered = line(0, 4);
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t* p = inks[i];
+        EXPECT_EQ(dithered[i], display_dither_index(channel(p[0], p[3]), channel(p[1], p[3]), channel(p[2], p[3]), i, 0)) << i;
+    }
 }
 
 TEST_F(DisplayTest, DeepPicturesShowTheirHighBytes)

@@ -3,6 +3,8 @@
 // reduction is exercised without a codec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -338,6 +340,32 @@ TEST(DeepFiles, SixteenBitSamplesAreRoundedToEightAndNativeKeepsThem)
     EXPECT_EQ(native.pic.bits_per_component, 16);
     EXPECT_EQ(native.pic.bytes_per_pixel, 6);
     EXPECT_EQ(native.row(0), (Bytes{1, 2, 3, 4, 5, 6}));
+}
+
+TEST(DeepFiles, TenTwelveAndSixteenBitSamplesAreRoundedToTheNearestLevel)
+{
+    // Values whose exact level lies just above or below a half, and values above the depth's
+    // maximum (clamped): truncating, rounding and taking the high bits all differ on them.
+    const std::vector<unsigned> values = {0, 1, 2, 3, 128, 129, 255, 256, 511, 512, 1021, 1022, 1023, 2699,
+                                          4094, 4095, 25956, 32896, 65280, 65534, 65535};
+    for (int bits : {10, 12, 16}) {
+        SCOPED_TRACE(bits);
+        const unsigned max = (1u << bits) - 1;
+        Bytes line;
+        for (unsigned v : values) line.insert(line.end(), {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)});
+        for (int components : {1, 3}) {
+            const int width = static_cast<int>(values.size()) / components;
+            TestReader r;
+            r.layout(width, 1, 1, bits, 2 * width * components);
+            r.h.components = static_cast<int16_t>(components);
+            ASSERT_EQ(r.load({line}), STATUS_OK);
+            const Bytes got = r.row(0);
+            for (int i = 0; i < width * components; ++i) {
+                const unsigned v = std::min(values[static_cast<size_t>(i)], max);
+                EXPECT_EQ(got[static_cast<size_t>(i)], std::lround(v * 255.0 / max)) << values[static_cast<size_t>(i)];
+            }
+        }
+    }
 }
 
 TEST(Orientation, BottomUpAndRightToLeftFilesComeOutAsAsked)

@@ -96,6 +96,7 @@ protected:
         saved_row = format_rows()[ROW];
         saved_next_row = format_rows()[ROW + 1];
         saved_signature = format_signatures()[ROW];
+        saved_next_signature = format_signatures()[ROW + 1];
         FormatEntry& row = format_rows()[ROW];
         row.reader = scripted_reader;
         row.flags |= FORMAT_READ;
@@ -110,6 +111,7 @@ protected:
         format_rows()[ROW] = saved_row;
         format_rows()[ROW + 1] = saved_next_row;
         format_signatures()[ROW] = saved_signature;
+        format_signatures()[ROW + 1] = saved_next_signature;
         library_exit();
     }
     Status load(Picture* out)
@@ -138,6 +140,7 @@ protected:
     FormatEntry saved_row{};
     FormatEntry saved_next_row{};
     FormatSignature saved_signature = nullptr;
+    FormatSignature saved_next_signature = nullptr;
 };
 
 TEST_F(LoadFinish, DamagedFilesLeftUnfinishedAreFinishedWithTheirPalette)
@@ -247,6 +250,7 @@ TEST_F(LoadFinish, APaletteOfADeclinedReaderDoesNotReachTheNextOne)
     FormatEntry& next = format_rows()[ROW + 1];
     next.reader = grey_reader;
     next.flags |= FORMAT_READ | FORMAT_PROBE;
+    format_signatures()[ROW + 1] = nullptr;  // the stand-in reads what the real row's check refuses
     script.palette = colour_palette().data();
     script.answer = STATUS_UNKNOWN_FORMAT;
     for (bool refuse : {true, false}) {

@@ -114,7 +114,7 @@ TEST_F(Saving, WritableTypesDecideWhatAFormatTakes)
     EXPECT_EQ(script.lines[0], (Bytes{1, 2, 3}));  // alpha dropped on the way to 24 bits
     params.format_index = 55;
     EXPECT_EQ(save_picture(out.path(), &rgba, &params), STATUS_NO_WRITER);
-    params.format_index = 2;  // a row without writer
+    params.format_index = 8;  // a row without writer
     EXPECT_EQ(save_picture(out.path(), &rgba, &params), STATUS_NO_WRITER);
 }
 
@@ -207,6 +207,28 @@ TEST_F(Saving, LinesComeInTheWritersLayout)
     want(1, 24);
     ASSERT_EQ(save_picture(out.path(), &grey, &params), STATUS_OK);
     EXPECT_EQ(script.lines[0], (Bytes{0, 0, 0, 200, 200, 200}));
+}
+
+TEST_F(Saving, ColourThroughAnEightBitLayoutBecomesItsLuminance)
+{
+    // Pure red, green and blue apart, in every channel order: a writer that takes grey lines gets
+    // (77 R + 150 G + 29 B) >> 8, so red and blue exchanged or weighted alike would show.
+    TempFile out(".bin");
+    want(1, 8);
+    const Bytes expected{76, 149, 28, 255, 0, 150};
+    struct Case { uint32_t type; std::initializer_list<uint8_t> pixels; } cases[] = {
+        {PIXEL_RGB, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 100, 200, 30}},
+        {PIXEL_BGR, {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 0, 0, 0, 30, 200, 100}},
+        {PIXEL_RGBA, {255, 0, 0, 9, 0, 255, 0, 9, 0, 0, 255, 9, 255, 255, 255, 9, 0, 0, 0, 9, 100, 200, 30, 9}},
+        {PIXEL_ABGR, {9, 0, 0, 255, 9, 0, 255, 0, 9, 255, 0, 0, 9, 255, 255, 255, 9, 0, 0, 0, 9, 30, 200, 100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        Picture& pic = make(c.type, 6, 1, c.pixels);
+        ASSERT_EQ(save_picture(out.path(), &pic, &params), STATUS_OK);
+        ASSERT_EQ(script.lines.size(), 1u);
+        EXPECT_EQ(script.lines[0], expected);
+    }
 }
 
 TEST(SaveHelpers, BitsForColours)

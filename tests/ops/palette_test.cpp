@@ -161,6 +161,33 @@ TEST(MedianCut, ManyColoursThroughTheModesGoToMedianCut)
     EXPECT_GE(distinct_indexes(o.p), 24);
 }
 
+TEST(MedianCut, BoxColoursAreRoundedMeansOfTheirCellCentres)
+{
+    // Two low-red cells (two pixels and one) and two high-red cells (one and two): each box's
+    // mean falls between whole numbers, so rounding, truncating or weighting by cells rather than
+    // pixels would each give other entries.
+    const Rgb pixels[6] = {{0, 0, 0}, {8, 4, 8}, {208, 100, 16}, {0, 0, 0}, {248, 108, 24}, {248, 108, 24}};
+    auto colour = [&](int x, int) { return pixels[x]; };
+    Owned two;
+    make_rgb(two, 6, 1, colour);
+    ASSERT_EQ(image_median_cut(&two.p, nullptr, 2, false), STATUS_OK);
+    // Cell centres: red and blue 8c + 4, green 4c + 2.
+    EXPECT_EQ(map_entry(two.p, 0), (Rgb{7, 3, 7}));        // (2x4 + 12) / 3 = 6.67, (2x2 + 6) / 3 = 3.33
+    EXPECT_EQ(map_entry(two.p, 1), (Rgb{239, 107, 25}));   // (212 + 2x252) / 3 = 238.67, 107.33, 25.33
+    const uint8_t indexes[6] = {0, 0, 1, 0, 1, 1};
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(picture_line(&two.p, 0)[x], indexes[x]) << x;
+
+    // Four colours: the most populous box is split first (the earlier one on a tie), then the
+    // largest; each new box takes the next entry.
+    Owned four;
+    make_rgb(four, 6, 1, colour);
+    ASSERT_EQ(image_median_cut(&four.p, nullptr, 4, false), STATUS_OK);
+    EXPECT_EQ(map_entry(four.p, 0), (Rgb{4, 2, 4}));
+    EXPECT_EQ(map_entry(four.p, 1), (Rgb{212, 102, 20}));
+    EXPECT_EQ(map_entry(four.p, 2), (Rgb{12, 6, 12}));
+    EXPECT_EQ(map_entry(four.p, 3), (Rgb{252, 110, 28}));
+}
+
 TEST(MedianCut, FewerDistinctCellsThanColoursGiveFewerEntries)
 {
     Owned o;
