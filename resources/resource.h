@@ -84,3 +84,45 @@
 #define IDS_INFO_GREEN 25
 #define IDS_INFO_YELLOW 26
 #define IDS_INFO_RED 27
+
+// ---- The adjust-colours dialog and the add-text dialog ---------------------------------------
+#define IDD_ADJUST 119
+#define IDD_FONT 124
+
+// Adjust colours: captions, preview frames, then slider and value field of each setting.
+#define IDC_BEFORE 1027
+#define IDC_AFTER 1028
+#define IDC_BEFORE_FRAME 1029
+#define IDC_AFTER_FRAME 1030
+#define IDC_TBRIGHTNESS 1011
+#define IDC_TCONTRAST 1013
+#define IDC_TGAMMA 1016
+#define IDC_TRED 1019
+#define IDC_TGREEN 1025
+#define IDC_TBLUE 1022
+#define IDC_BRIGHTNESS 1009
+#define IDC_CONTRAST 1012
+#define IDC_GAMMA 1015
+#define IDC_RED 1018
+#define IDC_GREEN 1024
+#define IDC_BLUE 1021
+#define IDC_BRIGHTNESS_VALUE 1010
+#define IDC_CONTRAST_VALUE 1014
+#define IDC_GAMMA_VALUE 1017
+#define IDC_RED_VALUE 1020
+#define IDC_GREEN_VALUE 1026
+#define IDC_BLUE_VALUE 1023
+
+// Add text.
+#define IDC_COLOR 1005
+#define IDC_BOLD 1006
+#define IDC_UNDER 1007
+#define IDC_ITALIC 1008
+#define IDC_STRIKE 1009
+#define IDC_FONTNAMES 1031
+#define IDC_FONTSIZES 1032
+#define IDC_TEXT 1033
+#define IDC_FONT 1035
+#define IDC_ATTR 1036
+#define IDC_FONTNAME 1037
+#define IDC_FONTSIZE 1038

@@ -28,6 +28,7 @@ public:
     int zoom() const override { return state_.zoom_x; }
     void set_background(uint32_t colour) override;
     void set_frame_colour(uint32_t colour) override;
+    uint32_t frame_colour() const { return frame_colour_; }
     void set_callback(ViewCallback callback, void* context) override;
     void set_selection_mode(uint32_t mode) override;
     void clear_selection() override;
