@@ -347,3 +347,16 @@ Status document_crop(PhotoDocument* doc, int left, int top, int right, int botto
         return image_crop(s, d, &r);
     });
 }
+
+Status document_replace(PhotoDocument* doc, PictureHandle picture)
+{
+    if (!picture) return STATUS_BAD_PARAMETER;
+    // The record's blocks change hands with its fields; the emptied record is freed with the handle.
+    return retouch(doc, [&](Picture* s, Picture* d) {
+        Picture* target = d ? d : s;
+        if (!d) picture_free(s);
+        *target = *picture;
+        *picture = Picture{};
+        return STATUS_OK;
+    });
+}

@@ -80,6 +80,10 @@ Status document_sepia(PhotoDocument* doc);
 Status document_adjust(PhotoDocument* doc, int brightness, int contrast, double gamma, int red, int green, int blue);
 Status document_red_eyes(PhotoDocument* doc, int left, int top, int right, int bottom);
 Status document_crop(PhotoDocument* doc, int left, int top, int right, int bottom);
+// Makes `picture`, built from the current one by an operation outside the library (the text
+// stamped by the window code), the current picture through the same undo hand-over as every
+// command: shown, marked modified, and no longer a mere turn of the file.
+Status document_replace(PhotoDocument* doc, PictureHandle picture);
 
 // Turns and mirrors a picture in place as an Exif orientation (1 to 8) says it should be shown.
 Status picture_apply_orientation(Picture* picture, int orientation);

@@ -20,7 +20,6 @@
 #include "app/win32/LanguageTable.h"
 #include "app/win32/text_stamp.h"
 #include "app/win32/commands.h"
-#include "editing/picture_slot.h"
 #include "resources/resource.h"
 
 namespace {
@@ -111,7 +110,7 @@ void save_as(Application& app, const std::string& proposed_name)
 
     const std::string path = save_as_path(narrow(file.data()));
     // The document keeps the name it was opened from: "Avec le même nom" still means that file.
-    if (!document_succeeded(document_save(&app.document, path.c_str(), COMMAND_SAVE_QUALITY)))
+    if (document_save(&app.document, path.c_str(), COMMAND_SAVE_QUALITY) != STATUS_OK)
         show_save_problem(app, path);
 }
 
@@ -139,7 +138,7 @@ void save_same_name(Application& app)
         return;
     }
     if (MessageBoxW(app.window(), text(IDS_SAVE_WARNING).c_str(), L"", MB_OKCANCEL) != IDOK) return;
-    if (!document_succeeded(document_save(&app.document, path.c_str(), COMMAND_SAVE_QUALITY)))
+    if (document_save(&app.document, path.c_str(), COMMAND_SAVE_QUALITY) != STATUS_OK)
         show_save_problem(app, path);
 }
 
@@ -324,7 +323,7 @@ void Application::quality_update(const RECT* rect)
     if (rect) {
         level = print_quality_of_frame(print_format, portrait, rect->left, rect->top, rect->right, rect->bottom);
     } else {
-        const Picture* p = slot_get(document.current_picture);
+        const Picture* p = document.current_picture.get();
         level = print_quality_of_picture(print_format, p ? p->width : 0, p ? p->height : 0);
     }
     info_panel.set_level(level);

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "app/win32/CBmp.h"
-#include "editing/picture_slot.h"
 #include "editing/text_stamp.h"
 
 namespace {
@@ -66,7 +65,7 @@ bool text_stamp(Picture* picture, HDC reference, int x, int y, const wchar_t* te
 void document_add_text(PhotoDocument* doc, HWND view, const wchar_t* text, const ViewFont& font, COLORREF colour)
 {
     CBmp* v = CBmp::of(view);
-    if (!v || !slot_get(doc->current_picture)) return;
+    if (!v || !doc->current_picture) return;
     v->set_callback(document_text_placed, doc);
     v->start_text(text, font, colour);
 }
@@ -76,23 +75,18 @@ int document_text_placed(const ViewEvent* e)
     if (e->code != VIEW_EVENT_TEXT_PLACED) return 1;
     auto* doc = static_cast<PhotoDocument*>(e->context);
     const HWND view = static_cast<HWND>(e->window);
-    Picture* current = doc ? slot_get(doc->current_picture) : nullptr;
+    const Picture* current = doc ? doc->current_picture.get() : nullptr;
     if (current && e->text && e->text->text) {
-        // The text goes into a copy, which becomes the current picture; the picture as it was
-        // becomes the undo state (or goes, without undo).
-        auto* stamped = new (std::nothrow) Picture{};
-        if (stamped && picture_clone(current, stamped) == 0) {
+        // The text goes into a copy, which becomes the current picture through the document's
+        // undo hand-over: a failed copy leaves the photo as it was.
+        PictureHandle stamped = PictureHandle::create();
+        if (stamped && picture_clone(current, stamped.get()) == 0) {
             HDC dc = GetDC(view);
-            text_stamp(stamped, dc, e->text->x, e->text->y, e->text->text, static_cast<HFONT>(e->text->font),
+            text_stamp(stamped.get(), dc, e->text->x, e->text->y, e->text->text, static_cast<HFONT>(e->text->font),
                        e->text->colour);
             ReleaseDC(view, dc);
-            if (doc->undo_enabled) slot_put(doc->undo_picture, slot_take(doc->current_picture));
-            slot_put(doc->current_picture, stamped);
+            document_replace(doc, std::move(stamped));
             InvalidateRect(view, nullptr, FALSE);
-            if (doc->view) doc->view->view_set_picture(slot_get(doc->current_picture));
-            doc->modified = true;
-        } else {
-            delete stamped;
         }
     }
     if (HWND parent = GetParent(view)) SendMessageW(parent, WM_TEXT_PLACED, 0, 0);

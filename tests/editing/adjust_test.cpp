@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "editing/adjust.h"
-#include "editing/picture_slot.h"
 #include "support/owned.h"
 
 namespace {
@@ -43,23 +42,23 @@ TEST(AdjustScales, ValueTexts)
 TEST(AdjustPreview, StartsFromTheLoadedPictureEachTime)
 {
     PhotoDocument after;
-    slot_put(after.current_picture, new Picture{});
-    ASSERT_EQ(picture_alloc(slot_get(after.current_picture), PIXEL_RGB, 4, 8, 4), 1);
-    std::memset(after.current_picture->data, 100, picture_data_size(slot_get(after.current_picture)));
+    after.current_picture = PictureHandle::create();
+    ASSERT_EQ(picture_alloc(after.current_picture.get(), PIXEL_RGB, 4, 8, 4), 1);
+    std::memset(after.current_picture->data, 100, picture_data_size(after.current_picture.get()));
     document_set_undo(&after, true);
 
     int p[ADJUST_SLIDERS] = {127, 127, 100, 127, 127, 127};
     p[ADJUST_RED] = 127 + 50;
     adjust_preview_update(&after, p);
-    EXPECT_EQ(picture_line(slot_get(after.current_picture), 0)[0], 150);
+    EXPECT_EQ(picture_line(after.current_picture.get(), 0)[0], 150);
     p[ADJUST_RED] = 127 + 20;
     adjust_preview_update(&after, p);
-    EXPECT_EQ(picture_line(slot_get(after.current_picture), 0)[0], 120);
-    EXPECT_EQ(picture_line(slot_get(after.current_picture), 3)[1], 100);
+    EXPECT_EQ(picture_line(after.current_picture.get(), 0)[0], 120);
+    EXPECT_EQ(picture_line(after.current_picture.get(), 3)[1], 100);
     // Back at the start positions the preview is the loaded picture again.
     p[ADJUST_RED] = 127;
     adjust_preview_update(&after, p);
-    EXPECT_EQ(picture_line(slot_get(after.current_picture), 0)[0], 100);
+    EXPECT_EQ(picture_line(after.current_picture.get(), 0)[0], 100);
     document_release_all(&after);
 }
 

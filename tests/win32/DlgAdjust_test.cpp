@@ -12,7 +12,6 @@
 #include "app/win32/bitmap.h"
 #include "core/format.h"
 #include "core/save.h"
-#include "editing/picture_slot.h"
 #include "resources/resource.h"
 #include "win32/dialog_driver.h"
 
@@ -86,13 +85,13 @@ TEST_F(AdjustDialog, StartsAtNoChangeAndAppliesThat)
     // What the main window does with it: an unchanged photo, marked modified, with an undo state.
     PhotoDocument doc;
     document_set_undo(&doc, true);
-    ASSERT_TRUE(document_succeeded(document_open(&doc, path.c_str())));
+    ASSERT_EQ(document_open(&doc, path.c_str()), STATUS_OK);
     document_adjust(&doc, r.brightness, r.contrast, r.gamma, r.red, r.green, r.blue);
     EXPECT_TRUE(doc.modified);
     ASSERT_NE(doc.undo_picture, nullptr);
-    EXPECT_EQ(picture_line(slot_get(doc.current_picture), 40)[60 * 3], 100);
+    EXPECT_EQ(picture_line(doc.current_picture.get(), 40)[60 * 3], 100);
     EXPECT_EQ(std::memcmp(doc.current_picture->data, doc.undo_picture->data,
-                          picture_data_size(slot_get(doc.current_picture))), 0);
+                          picture_data_size(doc.current_picture.get())), 0);
     document_release_all(&doc);
 }
 

@@ -14,7 +14,6 @@
 #include "app/win32/LanguageTable.h"
 #include "core/format.h"
 #include "core/save.h"
-#include "editing/picture_slot.h"
 #include "resources/resource.h"
 #include "win32/dialog_driver.h"
 
@@ -317,7 +316,7 @@ TEST_F(Commands, AddTextPlacesAndStampsWithTheMouse)
     EXPECT_TRUE(app->document.modified);
     ASSERT_NE(app->document.undo_picture, nullptr);
     EXPECT_NE(std::memcmp(app->document.undo_picture->data, app->document.current_picture->data,
-                          picture_data_size(slot_get(app->document.current_picture))),
+                          picture_data_size(app->document.current_picture.get())),
               0);
     // The main window had the message and took its notifications back.
     EXPECT_EQ(app->status_text.text(), text(IDS_STATUS_VIEW));

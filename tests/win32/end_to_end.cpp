@@ -21,7 +21,6 @@
 #include "core/load.h"
 #include "core/save.h"
 #include "editing/document.h"
-#include "editing/picture_slot.h"
 #include "resources/resource.h"
 
 namespace {
@@ -394,7 +393,7 @@ int wmain(int argc, wchar_t** argv)
     // The same steps on the photo document give the same file.
     PhotoDocument doc;
     document_set_undo(&doc, true);
-    if (framed && document_succeeded(document_open(&doc, photo.c_str()))) {
+    if (framed && document_open(&doc, photo.c_str()) == STATUS_OK) {
         document_crop(&doc, frame.left, frame.top, frame.right, frame.bottom);
         document_sepia(&doc);
         const std::string expected = std::string(pictures) + "\\lumeva_e2e_expected.jpg";

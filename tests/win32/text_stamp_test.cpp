@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "app/win32/DlgFont.h"
-#include "editing/picture_slot.h"
 #include "support/owned.h"
 
 namespace {
@@ -194,9 +193,9 @@ TEST_F(Stamp, DocumentCallbackKeepsUndoAndTellsTheMainWindow)
 
     PhotoDocument doc;
     document_set_undo(&doc, true);
-    slot_put(doc.current_picture, new Picture{});
-    ASSERT_EQ(picture_alloc(slot_get(doc.current_picture), PIXEL_RGB, 4, 100, 50), 1);
-    fill_rgb(slot_get(doc.current_picture), 200, 200, 200);
+    doc.current_picture = PictureHandle::create();
+    ASSERT_EQ(picture_alloc(doc.current_picture.get(), PIXEL_RGB, 4, 100, 50), 1);
+    fill_rgb(doc.current_picture.get(), 200, 200, 200);
 
     ViewTextInfo info{10, 10, L"Texte", font, RGB(0, 0, 255)};
     ViewEvent e{};
@@ -210,18 +209,18 @@ TEST_F(Stamp, DocumentCallbackKeepsUndoAndTellsTheMainWindow)
     EXPECT_TRUE(doc.modified);
     ASSERT_NE(doc.undo_picture, nullptr);
     ASSERT_NE(doc.undo_picture->data, doc.current_picture->data);
-    EXPECT_NE(std::memcmp(doc.undo_picture->data, doc.current_picture->data, picture_data_size(slot_get(doc.current_picture))), 0);
-    EXPECT_EQ(picture_line(slot_get(doc.undo_picture), 20)[3 * 20], 200);  // the undo state never saw the text
+    EXPECT_NE(std::memcmp(doc.undo_picture->data, doc.current_picture->data, picture_data_size(doc.current_picture.get())), 0);
+    EXPECT_EQ(picture_line(doc.undo_picture.get(), 20)[3 * 20], 200);  // the undo state never saw the text
     document_undo(&doc);
     EXPECT_FALSE(doc.modified);
 
     // Escape: no text object, nothing stamped, the main window told all the same.
-    const Picture* before = slot_get(doc.current_picture);
+    const Picture* before = doc.current_picture.get();
     e.text = nullptr;
     EXPECT_EQ(document_text_placed(&e), 1);
     EXPECT_EQ(Parent::received, 2);
     EXPECT_FALSE(doc.modified);
-    EXPECT_EQ(slot_get(doc.current_picture), before);
+    EXPECT_EQ(doc.current_picture.get(), before);
     // Other codes: answered, nothing else.
     e.code = VIEW_EVENT_CLICK;
     EXPECT_EQ(document_text_placed(&e), 1);
