@@ -289,3 +289,29 @@ TEST_F(DocumentTurn, OddSidesTakeTheOrdinaryRoad)
     picture_free(&back);
     document_release_all(&doc);
 }
+
+TEST_F(DocumentTurn, AChangeFromOutsideTheLibraryClosesTheLosslessRoad)
+{
+    TempFile photo(".jpg"), saved(".jpg");
+    write_photo(photo.path(), 64, 48, 1);
+    PhotoDocument doc;
+    document_set_undo(&doc, true);
+    ASSERT_EQ(document_open(&doc, photo.path()), STATUS_OK);
+    ASSERT_EQ(document_rotate(&doc, 90), STATUS_OK);
+    // As the text stamping does it: a copy drawn on, handed back to the document.
+    PictureHandle stamped = PictureHandle::create();
+    ASSERT_EQ(picture_clone(doc.current_picture.get(), stamped.get()), 0);
+    std::memset(stamped->data, 255, static_cast<size_t>(stamped->bytes_per_line) * 8);
+    ASSERT_EQ(document_replace(&doc, std::move(stamped)), STATUS_OK);
+    EXPECT_TRUE(doc.modified);
+    ASSERT_EQ(document_save(&doc, saved.path(), 80), STATUS_OK);
+    EXPECT_NE(read_bytes(saved.path()), lossless_bytes(photo.path(), TURN_RIGHT));
+    Picture back = load(saved.path());
+    EXPECT_GT(back.data[0], 240);  // the drawn band is in the saved file
+    picture_free(&back);
+    // Undo goes back to the turned picture, which is a turn of the file again.
+    document_undo(&doc);
+    ASSERT_EQ(document_save(&doc, saved.path(), 80), STATUS_OK);
+    EXPECT_EQ(read_bytes(saved.path()), lossless_bytes(photo.path(), TURN_RIGHT));
+    document_release_all(&doc);
+}
