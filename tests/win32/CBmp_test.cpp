@@ -1,6 +1,7 @@
 // The image view in a host window: mouse messages drive frames and clicks, the notifications and
 // the selection are checked, and the painted pixels are read back from the window.
 #include "app/win32/CBmp.h"
+#include "window_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -129,43 +130,8 @@ protected:
     }
 
     // The client area as painted, read back from the window's device context.
-    struct Shot {
-        std::vector<uint8_t> bits;
-        int width = 0, height = 0;
-        COLORREF at(int x, int y) const
-        {
-            const uint8_t* p = &bits[(static_cast<size_t>(y) * width + x) * 4];
-            return RGB(p[2], p[1], p[0]);
-        }
-    };
-    Shot shoot()
-    {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        RECT rc;
-        GetClientRect(window, &rc);
-        Shot s;
-        s.width = rc.right;
-        s.height = rc.bottom;
-        HDC dc = GetDC(window);
-        HDC memory = CreateCompatibleDC(dc);
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = s.width;
-        bi.bmiHeader.biHeight = -s.height;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP section = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, section);
-        BitBlt(memory, 0, 0, s.width, s.height, dc, 0, 0, SRCCOPY);
-        GdiFlush();
-        s.bits.assign(static_cast<uint8_t*>(bits), static_cast<uint8_t*>(bits) + static_cast<size_t>(s.width) * s.height * 4);
-        SelectObject(memory, old);
-        DeleteObject(section);
-        DeleteDC(memory);
-        ReleaseDC(window, dc);
-        return s;
-    }
+    using Shot = window_testing::Shot;
+    Shot shoot() { return window_testing::shoot(window); }
 
     HWND host = nullptr;
     HWND window = nullptr;
