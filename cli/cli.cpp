@@ -26,6 +26,7 @@
 #include "core/load.h"
 #include "core/picture_handle.h"
 #include "core/save.h"
+#include "cli/parallel.h"
 #include "cli/turn.h"
 #include "editing/document.h"
 
@@ -339,31 +340,22 @@ int command_thumb(int argc, char** argv)
     mallopt(M_MMAP_THRESHOLD, 512 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
 #endif
-    // Loads take no lock, so the files are shared out among as many threads as there are cores.
-    std::atomic<size_t> next{0};
     std::atomic<int> failures{0};
     std::mutex report;
-    auto work = [&] {
-        for (size_t i = next++; i < files.size(); i = next++) {
-            const std::string target = thumbnail_name(folder, files[i]);
-            std::string message;
-            const Status status = make_thumbnail(files[i], target.c_str(), box_w, box_h, average, &message);
-            std::lock_guard<std::mutex> lock(report);
-            if (status == STATUS_OK) {
-                std::fprintf(out, "status=0 written=%s\n", target.c_str());
-            } else {
-                ++failures;
-                std::fprintf(out, "status=%u file=%s\n", status, files[i]);
-                std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", files[i], status_text(status), message.empty() ? "" : ": ",
-                             message.c_str());
-            }
+    for_each_in_parallel(files.size(), [&](size_t i) {
+        const std::string target = thumbnail_name(folder, files[i]);
+        std::string message;
+        const Status status = make_thumbnail(files[i], target.c_str(), box_w, box_h, average, &message);
+        std::lock_guard<std::mutex> lock(report);
+        if (status == STATUS_OK) {
+            std::fprintf(out, "status=0 written=%s\n", target.c_str());
+        } else {
+            ++failures;
+            std::fprintf(out, "status=%u file=%s\n", status, files[i]);
+            std::fprintf(err, "lumeva-cli: %s: %s%s%s\n", files[i], status_text(status), message.empty() ? "" : ": ",
+                         message.c_str());
         }
-    };
-    const unsigned threads = std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(), static_cast<unsigned>(files.size())));
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+    });
     return failures ? EXIT_FAILED : 0;
 }
 

@@ -1,6 +1,8 @@
 // Turning and mirroring JPEG photos in batches, without loss wherever the picture allows it.
 #include "cli/turn.h"
 
+#include "cli/parallel.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -100,44 +102,36 @@ int command_turn(int argc, char** argv, FILE* out, FILE* err)
         return 2;
     }
 
-    std::atomic<size_t> next{0};
     std::atomic<int> failures{0};
     std::mutex report;
-    auto work = [&] {
-        for (size_t i = next++; i < files.size(); i = next++) {
-            const char* file = files[i];
-            const std::string target = target_for(request, file);
-            // A photo is seen standing by its Exif orientation, so a turn asked for is a turn of
-            // that upright view: both go into one rearrangement of the blocks.
-            const int stored = jpeg_file_orientation(file);
-            const int turn = request.automatic ? stored : turn_compose(stored, request.turn);
-            Status status = turn == TURN_NONE && target == file ? STATUS_OK : jpeg_turn_file(file, target.c_str(), turn);
-            bool recompressed = false;
-            if (status == STATUS_TYPE_UNSUPPORTED && request.allow_recompress) {
-                status = turn_by_recompressing(file, target, turn);
-                recompressed = true;
-            }
-            std::lock_guard<std::mutex> lock(report);
-            if (status == STATUS_OK) {
-                std::fprintf(out, "status=0 turn=%d %s written=%s\n", turn, recompressed ? "recompressed" : "lossless",
-                             target.c_str());
-            } else {
-                ++failures;
-                std::fprintf(out, "status=%u file=%s\n", status, file);
-                if (status == STATUS_TYPE_UNSUPPORTED)
-                    std::fprintf(err,
-                                 "lumeva-cli: %s: its sides are not whole JPEG blocks, so it cannot be turned without "
-                                 "loss; left as it was (--allow-recompress turns it by compressing it again)\n",
-                                 file);
-                else
-                    std::fprintf(err, "lumeva-cli: %s: %s\n", file, status_text(status));
-            }
+    for_each_in_parallel(files.size(), [&](size_t i) {
+        const char* file = files[i];
+        const std::string target = target_for(request, file);
+        // A photo is seen standing by its Exif orientation, so a turn asked for is a turn of
+        // that upright view: both go into one rearrangement of the blocks.
+        const int stored = jpeg_file_orientation(file);
+        const int turn = request.automatic ? stored : turn_compose(stored, request.turn);
+        Status status = turn == TURN_NONE && target == file ? STATUS_OK : jpeg_turn_file(file, target.c_str(), turn);
+        bool recompressed = false;
+        if (status == STATUS_TYPE_UNSUPPORTED && request.allow_recompress) {
+            status = turn_by_recompressing(file, target, turn);
+            recompressed = true;
         }
-    };
-    const unsigned threads = std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(), static_cast<unsigned>(files.size())));
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+        std::lock_guard<std::mutex> lock(report);
+        if (status == STATUS_OK) {
+            std::fprintf(out, "status=0 turn=%d %s written=%s\n", turn, recompressed ? "recompressed" : "lossless",
+                         target.c_str());
+        } else {
+            ++failures;
+            std::fprintf(out, "status=%u file=%s\n", status, file);
+            if (status == STATUS_TYPE_UNSUPPORTED)
+                std::fprintf(err,
+                             "lumeva-cli: %s: its sides are not whole JPEG blocks, so it cannot be turned without "
+                             "loss; left as it was (--allow-recompress turns it by compressing it again)\n",
+                             file);
+            else
+                std::fprintf(err, "lumeva-cli: %s: %s\n", file, status_text(status));
+        }
+    });
     return failures ? 1 : 0;
 }
