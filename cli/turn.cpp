@@ -111,7 +111,7 @@ int command_turn(int argc, char** argv, FILE* out, FILE* err)
         // that upright view: both go into one rearrangement of the blocks.
         const int stored = jpeg_file_orientation(file);
         const int turn = request.automatic ? stored : turn_compose(stored, request.turn);
-        Status status = turn == TURN_NONE && target == file ? STATUS_OK : jpeg_turn_file(file, target.c_str(), turn);
+        Status status = turn == TURN_NONE && target == file ? Status{STATUS_OK} : jpeg_turn_file(file, target.c_str(), turn);
         bool recompressed = false;
         if (status == STATUS_TYPE_UNSUPPORTED && request.allow_recompress) {
             status = turn_by_recompressing(file, target, turn);
