@@ -9,6 +9,7 @@
 #include "formats/gif/gif_codec.h"
 #include "formats/iff/iff_codec.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/metafile/metafile_codec.h"
 #include "formats/pcx/pcx_codec.h"
 #include "formats/pict/pict_codec.h"
 #include "formats/png/png_codec.h"
@@ -76,8 +77,15 @@ const BuiltinFormat builtin_formats[] = {
     {.row = {.flags = P, .name = "xpm", .description = "X11 Pixmap", .reader = xpm_read, .writer = xpm_write,
              .writable_types = xpm_writable_types, .extensions = {"xpm", "pm"}},
      .signature = xpm_signature},
-    {.row = {.flags = 0, .name = "wmf", .description = "Windows & Aldus Metafile", .extensions = {"wmf"}}},
-    {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .extensions = {"emf"}}},
+    {.row = {.flags = 0, .name = "wmf", .description = "Windows & Aldus Metafile", .reader = metafile_read,
+             .extensions = {"wmf"}}},
+#if defined(_WIN32)
+    {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .reader = metafile_read,
+             .writer = emf_write, .writable_types = emf_writable_types, .extensions = {"emf"}}},
+#else
+    {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .reader = metafile_read,
+             .extensions = {"emf"}}},
+#endif
     {.row = {.flags = P, .name = "eps", .description = "Encapsulated Postscript", .init = always_accept,
              .reader = eps_read, .extensions = {"ps", "eps"}},
      .signature = eps_signature},
