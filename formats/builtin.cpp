@@ -78,13 +78,16 @@ const BuiltinFormat builtin_formats[] = {
              .writable_types = xpm_writable_types, .extensions = {"xpm", "pm"}},
      .signature = xpm_signature},
     {.row = {.flags = 0, .name = "wmf", .description = "Windows & Aldus Metafile", .reader = metafile_read,
-             .extensions = {"wmf"}}},
+             .extensions = {"wmf"}},
+     .signature = wmf_signature},
 #if defined(_WIN32)
     {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .reader = metafile_read,
-             .writer = emf_write, .writable_types = emf_writable_types, .extensions = {"emf"}}},
+             .writer = emf_write, .writable_types = emf_writable_types, .extensions = {"emf"}},
+     .signature = emf_signature},
 #else
     {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .reader = metafile_read,
-             .extensions = {"emf"}}},
+             .extensions = {"emf"}},
+     .signature = emf_signature},
 #endif
     {.row = {.flags = P, .name = "eps", .description = "Encapsulated Postscript", .init = always_accept,
              .reader = eps_read, .extensions = {"ps", "eps"}},

@@ -26,3 +26,7 @@ MetafileKind metafile_kind(const uint8_t* head, size_t size);
 
 // Fits a metafile's size into a thumbnail box keeping its proportions (a zero side becomes 1).
 void metafile_fit(int width, int height, int box_width, int box_height, int* out_width, int* out_height);
+
+// False only when the first bytes certainly do not start a metafile of the row's kind.
+bool wmf_signature(const uint8_t* head, size_t size);
+bool emf_signature(const uint8_t* head, size_t size);

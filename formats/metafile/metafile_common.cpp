@@ -21,6 +21,19 @@ void metafile_fit(int width, int height, int box_width, int box_height, int* out
     *out_height = h < 1 ? 1 : h;
 }
 
+bool wmf_signature(const uint8_t* head, size_t size)
+{
+    if (size >= 4 && le32_at(head) == METAFILE_PLACEABLE_KEY) return true;
+    // A plain metafile's header: type 1 (memory) or 2 (disk), then its size of 9 words.
+    return size >= 4 && (le16_at(head) == 1 || le16_at(head) == 2) && le16_at(head + 2) == 9;
+}
+
+bool emf_signature(const uint8_t* head, size_t size)
+{
+    // The header record (type 1) holds the signature at offset 40.
+    return size >= 44 && le32_at(head) == 1 && le32_at(head + 40) == METAFILE_ENHANCED_SIGNATURE;
+}
+
 #if !defined(_WIN32)
 
 bool metafile_supported() { return false; }

@@ -36,5 +36,5 @@ Status eps_preview_read(Stream* s, LoadContext* ctx)
 
 bool eps_preview_signature(const uint8_t* head, size_t size)
 {
-    return size < 4 || le32_at(head) == EPS_DOS_SIGNATURE;
+    return size >= 4 && le32_at(head) == EPS_DOS_SIGNATURE;
 }

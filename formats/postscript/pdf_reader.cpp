@@ -98,5 +98,5 @@ Status pdf_read(Stream* s, LoadContext* ctx)
 
 bool pdf_signature(const uint8_t* head, size_t size)
 {
-    return std::memcmp(head, "%PDF-", size < 5 ? size : 5) == 0;
+    return size >= 5 && std::memcmp(head, "%PDF-", 5) == 0;
 }

@@ -250,12 +250,12 @@ bool ps_signature(const uint8_t* head, size_t size)
     if (size >= 5 && std::memcmp(head, "%PDF-", 5) == 0) return false;
     if (size >= 2 && head[0] == '%' && head[1] == '!') return true;
     if (size >= 4) return le32_at(head) == EPS_DOS_SIGNATURE;
-    return size < 2 || head[0] == '%' || head[0] == 0xC5;
+    return size >= 2 && head[0] == 0xC5;
 }
 
 bool eps_signature(const uint8_t* head, size_t size)
 {
-    if (size >= 2 && (head[0] != '%' || head[1] != '!')) return false;
+    if (size < 2 || head[0] != '%' || head[1] != '!') return false;
     // When the whole first line is in view it must announce EPS.
     const void* end = std::memchr(head, '\n', size);
     if (!end) return true;

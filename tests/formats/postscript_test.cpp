@@ -55,7 +55,9 @@ protected:
     void TearDown() override
     {
         ghostscript_set_library_name(nullptr);
-        if (!IsSkipped()) EXPECT_EQ(scratch_files(), scratch_before_) << "temporary files left behind";
+        if (!IsSkipped()) {
+            EXPECT_EQ(scratch_files(), scratch_before_) << "temporary files left behind";
+        }
         CodecTest::TearDown();
     }
     LoadParams any(uint32_t flags = 0)
