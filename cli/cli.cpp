@@ -23,6 +23,7 @@
 #include "cli/inspect.h"
 #include "cli/ops.h"
 #include "core/format.h"
+#include "formats/metafile/metafile_codec.h"
 #include "core/load.h"
 #include "core/picture_handle.h"
 #include "core/save.h"
@@ -189,8 +190,10 @@ int command_formats(int argc, char**)
             if (!exts.empty()) exts += ',';
             exts += f.extensions[e];
         }
-        std::fprintf(out, "%2d %-5s %c%c  %-34s %s\n", i, f.name, (f.capabilities & 1) ? 'r' : '-',
-                    (f.capabilities & 2) ? 'w' : '-', f.description, exts.c_str());
+        // Metafiles are drawn by the Windows graphics interface: other builds only name them.
+        const bool needs_windows = !metafile_supported() && (std::strcmp(f.name, "wmf") == 0 || std::strcmp(f.name, "emf") == 0);
+        std::fprintf(out, "%2d %-5s %c%c  %-34s %s%s\n", i, f.name, (f.capabilities & 1) && !needs_windows ? 'r' : '-',
+                    (f.capabilities & 2) ? 'w' : '-', f.description, exts.c_str(), needs_windows ? "  (needs Windows)" : "");
     }
     return 0;
 }

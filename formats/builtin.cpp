@@ -9,10 +9,12 @@
 #include "formats/gif/gif_codec.h"
 #include "formats/iff/iff_codec.h"
 #include "formats/jpeg/jpeg.h"
+#include "formats/metafile/metafile_codec.h"
 #include "formats/pcx/pcx_codec.h"
 #include "formats/pict/pict_codec.h"
 #include "formats/png/png_codec.h"
 #include "formats/pnm/pnm_codec.h"
+#include "formats/postscript/ps_codec.h"
 #include "formats/psd/psd_codec.h"
 #include "formats/tga/tga_codec.h"
 #include "formats/tiff/tiff_codec.h"
@@ -75,16 +77,33 @@ const BuiltinFormat builtin_formats[] = {
     {.row = {.flags = P, .name = "xpm", .description = "X11 Pixmap", .reader = xpm_read, .writer = xpm_write,
              .writable_types = xpm_writable_types, .extensions = {"xpm", "pm"}},
      .signature = xpm_signature},
-    {.row = {.flags = 0, .name = "wmf", .description = "Windows & Aldus Metafile", .extensions = {"wmf"}}},
-    {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .extensions = {"emf"}}},
+    {.row = {.flags = 0, .name = "wmf", .description = "Windows & Aldus Metafile", .reader = metafile_read,
+             .extensions = {"wmf"}},
+     .signature = wmf_signature},
+#if defined(_WIN32)
+    {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .reader = metafile_read,
+             .writer = emf_write, .writable_types = emf_writable_types, .extensions = {"emf"}},
+     .signature = emf_signature},
+#else
+    {.row = {.flags = 0, .name = "emf", .description = "Windows Enhanced Metafile", .reader = metafile_read,
+             .extensions = {"emf"}},
+     .signature = emf_signature},
+#endif
     {.row = {.flags = P, .name = "eps", .description = "Encapsulated Postscript", .init = always_accept,
-             .extensions = {"ps", "eps"}}},
-    {.row = {.flags = P, .name = "ps", .description = "Postscript", .init = always_accept, .extensions = {"ps", "eps"}}},
+             .reader = eps_read, .extensions = {"ps", "eps"}},
+     .signature = eps_signature},
+    {.row = {.flags = P, .name = "ps", .description = "Postscript", .init = always_accept, .reader = ps_read,
+             .writer = eps_write, .writable_types = eps_writable_types, .extensions = {"ps", "eps"}},
+     .signature = ps_signature},
     {.row = {.flags = 0, .name = "epi", .description = "EPS Interchange Format", .init = always_accept,
-             .extensions = {"epi"}}},
+             .reader = ps_read, .extensions = {"epi"}},
+     .signature = ps_signature},
     {.row = {.flags = 0, .name = "pdf", .description = "Portable Document Format", .init = always_accept,
-             .extensions = {"pdf"}}},
-    {.row = {.flags = P, .name = "epsp", .description = "Encapsulated Postscript(Preview)", .extensions = {"eps"}}},
+             .reader = pdf_read, .extensions = {"pdf"}},
+     .signature = pdf_signature},
+    {.row = {.flags = P, .name = "epsp", .description = "Encapsulated Postscript(Preview)", .reader = eps_preview_read,
+             .extensions = {"eps"}},
+     .signature = eps_preview_signature},
 };
 
 const int builtin_format_count = static_cast<int>(sizeof builtin_formats / sizeof builtin_formats[0]);

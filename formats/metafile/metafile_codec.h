@@ -1,0 +1,32 @@
+// Windows metafiles (plain, placeable and enhanced), drawn by the system's graphics interface;
+// and pictures written as an enhanced metafile holding one bitmap. Both need Windows: elsewhere
+// the reader does not recognise anything and the writer refuses.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/format.h"
+#include "core/load.h"
+#include "core/save.h"
+
+// Whether this build can draw and write metafiles.
+bool metafile_supported();
+
+Status metafile_read(Stream* stream, LoadContext* context);
+Status emf_write(const char* file_name, SaveContext* context);
+void emf_writable_types(WritableType list[FORMAT_WRITABLE_MAX]);
+
+constexpr uint32_t METAFILE_PLACEABLE_KEY = 0x9AC6CDD7;
+constexpr uint32_t METAFILE_ENHANCED_SIGNATURE = 0x464D4520;  // " EMF" at offset 40
+
+// The kind a file's first bytes announce: anything not enhanced or placeable is taken as plain.
+enum class MetafileKind { Plain, Placeable, Enhanced };
+MetafileKind metafile_kind(const uint8_t* head, size_t size);
+
+// Fits a metafile's size into a thumbnail box keeping its proportions (a zero side becomes 1).
+void metafile_fit(int width, int height, int box_width, int box_height, int* out_width, int* out_height);
+
+// False only when the first bytes certainly do not start a metafile of the row's kind.
+bool wmf_signature(const uint8_t* head, size_t size);
+bool emf_signature(const uint8_t* head, size_t size);
