@@ -6,18 +6,17 @@
 #include <random>
 
 #include "editing/adjust.h"
-#include "editing/picture_slot.h"
 
 namespace {
 
 PhotoDocument* make_preview(int width, int height)
 {
     auto* doc = new PhotoDocument;
-    slot_put(doc->current_picture, new Picture{});
-    picture_alloc(slot_get(doc->current_picture), PIXEL_RGB, 4, width, height);
+    doc->current_picture = PictureHandle::create();
+    picture_alloc(doc->current_picture.get(), PIXEL_RGB, 4, width, height);
     std::mt19937 rng(3);
     for (int y = 0; y < height; ++y) {
-        uint8_t* line = picture_line(slot_get(doc->current_picture), y);
+        uint8_t* line = picture_line(doc->current_picture.get(), y);
         for (int i = 0; i < width * 3; ++i) line[i] = static_cast<uint8_t>((i + y) * 97 / 64 + (rng() & 31));
     }
     document_set_undo(doc, true);
