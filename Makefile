@@ -4,6 +4,14 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 export LUMEVA_WIN_DEPS ?= $(HOME)/.cache/lumeva/win64-deps
 
+# With ccache (installed by the setup) a tree rebuilt after small changes, or cloned afresh on a
+# machine that built it before, compiles only what changed.
+ifneq ($(shell command -v ccache),)
+export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
+export CMAKE_C_COMPILER_LAUNCHER ?= ccache
+export CCACHE_BASEDIR ?= $(CURDIR)
+endif
+
 NATIVE := build/native
 WIN64 := build/win64
 SANITIZE := build/sanitize

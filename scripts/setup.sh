@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libturbojpeg0-dev libjpeg-turbo-progs libpng-dev zlib1g-dev libgs10
   libtiff-dev libtiff-tools
