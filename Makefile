@@ -57,6 +57,7 @@ test-native: native
 
 test-sanitize: sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --test-dir $(SANITIZE) --output-on-failure --timeout 900 -j $(JOBS)
 
 test-win64: win64

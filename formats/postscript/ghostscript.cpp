@@ -127,7 +127,8 @@ bool ghostscript_available()
     }
     void* library = open_library();
     const bool found = library && dynamic_library_symbol(library, "gsapi_new_instance");
-    dynamic_library_close(library);
+    // A library that will be used stays loaded (see ghostscript_run); only a wrong one is let go.
+    if (!found) dynamic_library_close(library);
     std::lock_guard<std::mutex> lock(library_mutex);
     availability = found ? 1 : 0;
     return found;
@@ -172,6 +173,8 @@ bool ghostscript_run(const std::vector<std::string>& arguments)
     }
     exit(instance);
     delete_instance(instance);
-    dynamic_library_close(library);
+    // The interpreter keeps process-wide state (its font cache, the font libraries it loads) that
+    // it never gives back: unloading it after every picture would only lose that memory and pay
+    // for loading it again, so it stays loaded for the life of the process.
     return started == 0 || started == GS_QUIT;
 }
