@@ -17,6 +17,14 @@ wine_prefix_ready() {
     wineserver -w
     touch "$WINEPREFIX/.lumeva-ready"
   fi
+  if [ ! -f "$WINEPREFIX/.lumeva-no-debugger" ]; then
+    # A program that crashes ends at once with its status, rather than waiting on the debugger
+    # that Wine would start for it (a test run would hang until its time-out).
+    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+      >/dev/null 2>&1 </dev/null || true
+    wineserver -w
+    touch "$WINEPREFIX/.lumeva-no-debugger"
+  fi
   wine_prefix_own_folders
 }
 
