@@ -197,8 +197,11 @@ TEST_P(HostileInput, OtherFormatsUnderThisNameAreLeftToTheirOwnReaders)
             LoadParams forced = photo_params();
             forced.format_index = static_cast<int16_t>(row);
             EXPECT_NE(load(bytes, forced), STATUS_OK) << "this reader took a file of " << rows[other].name;
-            EXPECT_EQ(load(bytes, photo_params(), &answered), STATUS_OK);
-            EXPECT_EQ(rows[answered].reader, rows[other].reader) << "answered by " << rows[answered].name;
+            // Formats without a content probe (the metafiles) are found by their extension alone.
+            if (rows[other].flags & FORMAT_PROBE) {
+                EXPECT_EQ(load(bytes, photo_params(), &answered), STATUS_OK);
+                EXPECT_EQ(rows[answered].reader, rows[other].reader) << "answered by " << rows[answered].name;
+            }
             load(bytes.substr(0, std::min<size_t>(bytes.size(), FORMAT_HEAD_BYTES)), thumbnail_params());
             ++checked;
             break;
