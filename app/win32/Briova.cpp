@@ -362,7 +362,6 @@ Application::~Application()
     }
     if (library_started_) library_exit();
     document_release_all(&document);
-    bitmap_register_report();
     info_panel.destroy_window();
     product_link.destroy();
     maker_link.destroy();
@@ -374,5 +373,8 @@ Application::~Application()
     delete document_view_;
     if (status_font_) DeleteObject(status_font_);
     if (window() && IsWindow(window())) DestroyWindow(window());
+    // Only now: the home screen's thumbnails and the panels' bitmaps go with their windows above,
+    // and reporting them earlier would call them lost.
+    bitmap_register_report();
     language().unload();
 }

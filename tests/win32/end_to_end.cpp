@@ -193,6 +193,32 @@ bool expected_frame(const std::string& photo, HWND view, int shape, ViewRect* fr
     return view_has_selection(&s);
 }
 
+// A list-view item's index by the start of its caption, asked like the rectangle below: the
+// search record and its text go into the list's process.
+int remote_find_item(HWND list, const wchar_t* caption)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return -1;
+    const size_t text_bytes = (std::wcslen(caption) + 1) * sizeof(wchar_t);
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVFINDINFOW) + text_bytes,
+                                                      MEM_COMMIT, PAGE_READWRITE));
+    int index = -1;
+    if (remote) {
+        LVFINDINFOW find{};
+        find.flags = LVFI_STRING | LVFI_PARTIAL;
+        find.psz = reinterpret_cast<LPCWSTR>(remote + sizeof find);
+        if (WriteProcessMemory(process, remote, &find, sizeof find, nullptr) &&
+            WriteProcessMemory(process, remote + sizeof find, caption, text_bytes, nullptr))
+            index = static_cast<int>(SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                                                  reinterpret_cast<LPARAM>(remote)));
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return index;
+}
+
 // A list-view item's icon rectangle, asked through memory of the program's own: the message
 // carries a pointer, which must point into the list's process.
 RECT remote_item_rect(HWND list, int index)
@@ -278,9 +304,11 @@ int wmain(int argc, wchar_t** argv)
     // Open the photo: a click on its thumbnail (the list view) or on its name.
     HWND view = nullptr;
     if (HWND list = child_of_class(home, L"SysListView32")) {
-        // The Pictures folder holds the test photo alone: the first thumbnail.
-        wait_for([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) > 0; });
-        const RECT r = remote_item_rect(list, 0);
+        // The Pictures folder may hold other pictures: the test photo's thumbnail by its name.
+        int item = -1;
+        wait_for([&] { return (item = remote_find_item(list, L"lumeva_e2e_photo")) >= 0; });
+        SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
+        const RECT r = remote_item_rect(list, item);
         const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         // The list follows the mouse until the button goes up: that message waits in the queue.
         PostMessageW(list, WM_LBUTTONUP, 0, at);
@@ -297,8 +325,9 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     HWND info = child_of_class(main, L"InfoClass");
-    Sleep(500);
-    if (info) check(count_colour(info, 0x00FF00) > 20, "the lamp is green (Optimal) for 1800 x 1200 at 10x15");
+    if (info)
+        check(wait_for([&] { return count_colour(info, 0x00FF00) > 20; }, 5000),
+              "the lamp is green (Optimal) for 1800 x 1200 at 10x15");
 
     // The crop menu beside its button, then "10x15" chosen in it with the keyboard.
     command(main, CMD_CROP_MENU);
@@ -313,13 +342,13 @@ int wmain(int argc, wchar_t** argv)
         }
         check(wait_for([&] { return thread_window(thread, L"#32768") == nullptr; }, 5000), "the menu closes on Enter");
     }
-    Sleep(800);
     ViewRect frame{};
     const bool framed = expected_frame(photo, view, print_format_shape(1, false), &frame);
     check(framed, "10x15 makes a frame");
-    // 430 x 289 pixels at 72 dpi: too small for a 10x15 print, the frame is drawn red.
-    check(count_colour(view, 0x0000FF) > 200, "the frame is red (Insuffisant)");
-    if (info) check(count_colour(info, 0x0000FF) > 20, "the lamp turns red");
+    // 430 x 289 pixels at 72 dpi: too small for a 10x15 print, the frame is drawn red (the photo
+    // itself has no red).
+    check(wait_for([&] { return count_colour(view, 0x0000FF) > 200; }, 5000), "the frame is red (Insuffisant)");
+    if (info) check(wait_for([&] { return count_colour(info, 0x0000FF) > 20; }, 5000), "the lamp turns red");
     screenshot("2-editing-10x15");
 
     // Open the retouch menu for its screenshot.
@@ -334,7 +363,7 @@ int wmain(int argc, wchar_t** argv)
     RECT client;
     GetClientRect(view, &client);
     click_window(view, client.right / 2, client.bottom / 2);
-    Sleep(800);
+    check(wait_for([&] { return count_colour(view, 0x0000FF) < 20; }, 5000), "the frame goes with the crop");
 
     // The two dialogs, opened for their screenshots and cancelled.
     command(main, IDM_BALANCE);
@@ -356,7 +385,7 @@ int wmain(int argc, wchar_t** argv)
     command(main, IDM_SEPIA);
     command(main, IDM_UNDOLAST);
     command(main, IDM_SEPIA);
-    Sleep(500);
+    // The commands wait in the queue in order: the save below comes after them.
 
     // Save under a new name, typed without its extension.
     command(main, IDM_SAVEASFILE);
