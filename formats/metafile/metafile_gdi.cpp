@@ -227,8 +227,10 @@ Status emf_write(const char* file_name, SaveContext* ctx)
     const int mm_w = GetDeviceCaps(screen, HORZSIZE), mm_h = GetDeviceCaps(screen, VERTSIZE);
     const int px_w = std::max(1, GetDeviceCaps(screen, HORZRES)), px_h = std::max(1, GetDeviceCaps(screen, VERTRES));
     ReleaseDC(nullptr, screen);
-    RECT frame{0, 0, static_cast<LONG>(int64_t{ctx->width} * mm_w * 100 / px_w),
-               static_cast<LONG>(int64_t{ctx->height} * mm_h * 100 / px_h)};
+    // Rounded up: the reader's rule, which truncates, then gives back the picture's own size
+    // rather than a pixel less.
+    RECT frame{0, 0, static_cast<LONG>((int64_t{ctx->width} * mm_w * 100 + px_w - 1) / px_w),
+               static_cast<LONG>((int64_t{ctx->height} * mm_h * 100 + px_h - 1) / px_h)};
     HDC dc = CreateEnhMetaFileA(nullptr, file_name, &frame, nullptr);
     if (!dc) return STATUS_WRITE_FAILED;
     RECT area{0, 0, ctx->width, ctx->height};

@@ -1,0 +1,396 @@
+// Windows metafiles: the corpus's files drawn at the sizes their headers give, with their
+// drawings on the picture; hand-made placeable and enhanced files for the sizing rules; pictures
+// written as EMF and read back. Elsewhere than on Windows the rows recognise nothing and the
+// writer refuses.
+#include <algorithm>
+
+#include "formats/codec_files.h"
+#include "formats/metafile/metafile_codec.h"
+#include "support/corpus.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "core/status.h"  // after windows.h: keeps STATUS_NO_MEMORY the library's
+#endif
+
+namespace {
+
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Rgb& c) { return out << c.r << "," << c.g << "," << c.b; }
+
+Rgb pixel(const Picture& p, int x, int y)
+{
+    const uint8_t* q = picture_line(&p, y) + x * p.bytes_per_pixel;
+    return {q[0], q[1], q[2]};
+}
+
+// The share of pixels, in thousandths, that are not white.
+int drawn_share(const Picture& p)
+{
+    int64_t drawn = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            if (!(pixel(p, x, y) == Rgb{255, 255, 255})) ++drawn;
+    return static_cast<int>(drawn * 1000 / (int64_t{p.width} * p.height));
+}
+
+int count_colour(const Picture& p, Rgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            if (pixel(p, x, y) == colour) ++n;
+    return n;
+}
+
+// The corpus's metafiles, at the sizes the reader's rule gives. Placeable and plain ones are
+// converted for the screen: their sizes are those of the test display's 1280 x 1024 pixels over
+// 339 x 271 mm (96 dpi).
+struct CorpusFile {
+    const char* path;
+    int width, height;
+    const char* label;
+    Rgb colour;  // a colour the drawing fills with
+};
+const CorpusFile corpus_files[] = {
+    // Placeable: a box of 1369 units at 1200 per inch is 2897 hundredths of a millimetre, which
+    // the screen's 1280 pixels over 339 mm make 109 pixels.
+    {"wmf/drawing.wmf", 109, 109, "Windows Placeable metafile", {255, 0, 0}},
+    // Plain: no description, so the frame is the one the system's conversion chooses; Wine
+    // takes the drawing's bounds, 32787 x 26200 hundredths of a millimetre: 1237 x 989.
+    {"wmf/drawing-plain.wmf", 1237, 989, "Windows metafile", {255, 0, 0}},
+    // Enhanced: the frame (hundredths of a millimetre) at the file's own reference device.
+    // 2899 x 10205 px / 216 mm -> 1369; 2899 x 13181 / 279 -> 1369.
+    {"emf/drawing.emf", 1369, 1369, "Windows Enhanced metafile", {255, 0, 0}},
+    // 12275 x 1280 / 320 -> 491; 6330 x 800 / 240 -> 211.
+    {"emf/test-000.emf", 491, 211, "Windows Enhanced metafile", {-1, -1, -1}},
+    // 16000 x 1280 / 320 -> 640; 12000 x 800 / 240 -> 400.
+    {"emf/test-129.emf", 640, 400, "Windows Enhanced metafile", {-1, -1, -1}},
+    // Frame (2313, -22219) to (10188, -16094): 7875 x 1024 / 320 -> 252; 6125 x 768 / 240 -> 196.
+    {"emf/test-152.emf", 252, 196, "Windows Enhanced metafile", {-1, -1, -1}},
+};
+
+// A placeable metafile of a box of `box_w` x `box_h` units at `units` per inch, filled with one
+// red rectangle over the whole box.
+std::string placeable_wmf(int box_w, int box_h, int units)
+{
+    std::string records;
+    auto record = [&](uint16_t function, std::initializer_list<int> args) {
+        put_le(records, static_cast<uint32_t>(3 + args.size()), 4);
+        put_le(records, function, 2);
+        for (int a : args) put_le(records, static_cast<uint32_t>(a), 2);
+    };
+    record(0x020B, {0, 0});                           // SetWindowOrg(y, x)
+    record(0x020C, {box_h, box_w});                   // SetWindowExt(y, x)
+    record(0x02FC, {0, 0x00FF, 0x0000, 0});           // CreateBrushIndirect: solid red
+    record(0x012D, {0});                              // SelectObject
+    record(0x041B, {box_h, box_w, 0, 0});             // Rectangle(bottom, right, top, left)
+    record(0x0000, {});                               // end
+    std::string meta;
+    put_le(meta, 1, 2);                                         // in memory
+    put_le(meta, 9, 2);                                         // header words
+    put_le(meta, 0x300, 2);                                     // version
+    put_le(meta, static_cast<uint32_t>((18 + records.size()) / 2), 4);
+    put_le(meta, 1, 2);                                         // objects
+    put_le(meta, 7, 4);                                         // largest record
+    put_le(meta, 0, 2);
+    meta += records;
+    std::string file;
+    put_le(file, METAFILE_PLACEABLE_KEY, 4);
+    put_le(file, 0, 2);
+    for (int v : {0, 0, box_w, box_h}) put_le(file, static_cast<uint32_t>(v), 2);
+    put_le(file, static_cast<uint32_t>(units), 2);
+    put_le(file, 0, 4);
+    uint16_t sum = 0;
+    for (size_t i = 0; i < file.size(); i += 2) sum ^= static_cast<uint16_t>(uint8_t(file[i]) | uint8_t(file[i + 1]) << 8);
+    put_le(file, sum, 2);
+    return file + meta;
+}
+
+// An enhanced metafile holding only its header and end, with the given frame (hundredths of a
+// millimetre) and bounds, recorded on a 1280 x 800 pixel, 320 x 240 mm device.
+std::string empty_emf(int frame_w, int frame_h, int bounds_w, int bounds_h)
+{
+    std::string f;
+    put_le(f, 1, 4);   // header record
+    put_le(f, 88, 4);  // its size
+    for (int v : {0, 0, bounds_w, bounds_h, 0, 0, frame_w, frame_h}) put_le(f, static_cast<uint32_t>(v), 4);
+    put_le(f, METAFILE_ENHANCED_SIGNATURE, 4);
+    put_le(f, 0x10000, 4);  // version
+    put_le(f, 108, 4);      // bytes
+    put_le(f, 2, 4);        // records
+    put_le(f, 1, 2);        // handles
+    put_le(f, 0, 2);
+    for (int v : {0, 0, 0, 1280, 800, 320, 240}) put_le(f, static_cast<uint32_t>(v), 4);
+    for (int v : {14, 20, 0, 16, 20}) put_le(f, static_cast<uint32_t>(v), 4);  // end record
+    return f;
+}
+
+class Metafile : public CodecTest {
+protected:
+    // Pictures as red, green, blue bytes whatever depth the drawing was read back at.
+    // A null format: found by recognition.
+    LoadParams rgb_params(const char* format, uint32_t flags = 0)
+    {
+        LoadParams p = params(format ? format : "emf", flags | LOAD_WANT_COLOUR | LOAD_DEEP_AS_RGB);
+        if (!format) p.format_index = -1;
+        return p;
+    }
+    Picture& write_and_read(const Picture& source, Status* read_status = nullptr)
+    {
+        SaveParams sp = save_params("emf");
+        TempFile file(".emf");
+        const Status saved = save_picture(file.path(), &source, &sp);
+        Picture back{};
+        Status status = STATUS_UNKNOWN_FORMAT;
+        if (saved == STATUS_OK) status = load(file.path(), &back, rgb_params("emf"));
+        if (read_status) *read_status = status;
+        EXPECT_EQ(saved, STATUS_OK);
+        return keep(back);
+    }
+};
+
+// Whether the screen is the one the sizes of converted metafiles were worked out for.
+bool test_screen()
+{
+#if defined(_WIN32)
+    HDC screen = GetDC(nullptr);
+    const bool same = GetDeviceCaps(screen, HORZRES) == 1280 && GetDeviceCaps(screen, VERTRES) == 1024 &&
+                      GetDeviceCaps(screen, HORZSIZE) == 339 && GetDeviceCaps(screen, VERTSIZE) == 271;
+    ReleaseDC(nullptr, screen);
+    return same;
+#else
+    return false;
+#endif
+}
+
+TEST_F(Metafile, CorpusFilesDrawAtTheirHeadersSize)
+{
+    if (corpus_manifest().empty()) GTEST_SKIP() << "no corpus";
+    for (const CorpusFile& c : corpus_files) {
+        SCOPED_TRACE(c.path);
+        const bool enhanced = std::string(c.path).rfind("emf/", 0) == 0;
+        Picture pic{};
+        FileInfo info{};
+        const Status status = load(corpus_path(c.path), &pic, rgb_params(enhanced ? "emf" : "wmf"), &info);
+        keep(pic);
+        if (!metafile_supported()) {
+            EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
+            EXPECT_EQ(pic.data, nullptr);
+            continue;
+        }
+        ASSERT_EQ(status, STATUS_OK) << info.message;
+        if (enhanced || test_screen()) {
+            EXPECT_EQ(pic.width, c.width);
+            EXPECT_EQ(pic.height, c.height);
+        }
+        EXPECT_STREQ(info.format_label, c.label);
+        // Each drawing covers a good part of its picture: a blank white picture means nothing was
+        // played.
+        EXPECT_GT(drawn_share(pic), 10) << "thousandths of the picture drawn";
+        if (c.colour.r >= 0) {
+            EXPECT_GT(count_colour(pic, c.colour), pic.width * pic.height / 20);
+        }
+    }
+}
+
+TEST_F(Metafile, RecognisedByExtensionOnly)
+{
+    if (corpus_manifest().empty()) GTEST_SKIP() << "no corpus";
+    // Found through recognition as well as through their rows; a metafile's bytes under another
+    // name are not taken for one.
+    for (const char* path : {"wmf/drawing.wmf", "emf/drawing.emf"}) {
+        SCOPED_TRACE(path);
+        Picture pic{};
+        const Status status = load(corpus_path(path), &pic, rgb_params(nullptr));
+        keep(pic);
+        EXPECT_EQ(status, metafile_supported() ? STATUS_OK : STATUS_UNKNOWN_FORMAT);
+        Picture renamed{};
+        EXPECT_NE(load_bytes(read_file(corpus_path(path).c_str()), ".dat", &renamed, rgb_params(nullptr)), STATUS_OK);
+        keep(renamed);
+    }
+}
+
+TEST_F(Metafile, PlaceableBoxAtScreenResolution)
+{
+    const std::string inch_by_half = placeable_wmf(1440, 720, 1440);
+    Picture pic{};
+    FileInfo info{};
+    const Status status = load_bytes(inch_by_half, ".wmf", &pic, rgb_params("wmf"), &info);
+    keep(pic);
+    if (!metafile_supported()) {
+        EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
+        return;
+    }
+    ASSERT_EQ(status, STATUS_OK) << info.message;
+#if defined(_WIN32)
+    // One inch (2540 hundredths of a millimetre) by half an inch at the screen's pixels per mm.
+    HDC screen = GetDC(nullptr);
+    const int per_inch_x = MulDiv(2540, GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, HORZSIZE)) / 100;
+    const int per_inch_y = MulDiv(2540, GetDeviceCaps(screen, VERTRES), GetDeviceCaps(screen, VERTSIZE)) / 100;
+    ReleaseDC(nullptr, screen);
+    EXPECT_NEAR(pic.width, per_inch_x, 1);
+    EXPECT_NEAR(pic.height, per_inch_y / 2, 1);
+#endif
+    // The red rectangle fills the box.
+    EXPECT_EQ(pixel(pic, pic.width / 2, pic.height / 2), (Rgb{255, 0, 0}));
+    EXPECT_GT(count_colour(pic, {255, 0, 0}), pic.width * pic.height * 8 / 10);
+    const int plain_width = pic.width, plain_height = pic.height;
+
+    // Scaled by its units per inch: 1440 / 96 times larger.
+    LoadParams scaled = rgb_params("wmf");
+    scaled.scale_placeable = 1;
+    Picture big{};
+    ASSERT_EQ(load_bytes(inch_by_half, ".wmf", &big, scaled), STATUS_OK);
+    keep(big);
+    EXPECT_EQ(big.width, plain_width * 1440 / 96);
+    EXPECT_EQ(big.height, plain_height * 1440 / 96);
+    EXPECT_EQ(pixel(big, big.width / 2, big.height / 2), (Rgb{255, 0, 0}));
+
+    // At 96 units per inch or fewer the flag changes nothing.
+    Picture low{};
+    ASSERT_EQ(load_bytes(placeable_wmf(96, 48, 96), ".wmf", &low, scaled), STATUS_OK);
+    keep(low);
+    EXPECT_NEAR(low.width, plain_width, 1);
+}
+
+TEST_F(Metafile, DamagedPlaceableHeadersAreRefused)
+{
+    std::string zero_units = placeable_wmf(100, 100, 1440);
+    zero_units[14] = zero_units[15] = 0;
+    std::string cut = placeable_wmf(100, 100, 1440).substr(0, 30);
+    for (const std::string& bytes : {zero_units, cut}) {
+        Picture pic{};
+        EXPECT_EQ(load_bytes(bytes, ".wmf", &pic, rgb_params("wmf")), STATUS_UNKNOWN_FORMAT);
+        keep(pic);
+    }
+}
+
+TEST_F(Metafile, HugeFramesAreBroughtDown)
+{
+    // 1125000 hundredths of a millimetre at 1280 pixels per 320 mm is 45000 pixels wide; 100 high.
+    Picture pic{};
+    FileInfo info{};
+    const Status status = load_bytes(empty_emf(1125000, 3000, 800, 600), ".emf", &pic, rgb_params("emf"), &info);
+    keep(pic);
+    if (!metafile_supported()) {
+        EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
+        return;
+    }
+    ASSERT_EQ(status, STATUS_OK) << info.message;
+    EXPECT_EQ(pic.width, 4500);
+    EXPECT_EQ(pic.height, 10);
+    EXPECT_EQ(drawn_share(pic), 0) << "an empty metafile stays white";
+
+    // Still too large once divided (60000 pixels become 6000): the bounds instead, scaled by
+    // pixels per hundredth of a millimetre.
+    Picture bounded{};
+    ASSERT_EQ(load_bytes(empty_emf(1500000, 3000, 32000, 16000), ".emf", &bounded, rgb_params("emf")), STATUS_OK);
+    keep(bounded);
+    EXPECT_EQ(bounded.width, 32000 * 1280 / 32000);
+    EXPECT_EQ(bounded.height, 16000 * 800 / 24000);
+}
+
+TEST_F(Metafile, ThumbnailsDrawnAtThreeTimesTheBox)
+{
+    if (corpus_manifest().empty()) GTEST_SKIP() << "no corpus";
+    LoadParams p = rgb_params("emf", LOAD_PREVIEW);
+    p.box_width = 92;
+    p.box_height = 64;
+    Picture pic{};
+    FileInfo info{};
+    const Status status = load(corpus_path("emf/drawing.emf"), &pic, p, &info);
+    keep(pic);
+    if (!metafile_supported()) {
+        EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
+        return;
+    }
+    ASSERT_EQ(status, STATUS_OK);
+    // 1369 x 1369 fits the box as 64 x 64; drawn at 192 x 192 and reduced into the box.
+    EXPECT_EQ(info.width, 192);
+    EXPECT_EQ(info.height, 192);
+    EXPECT_EQ(pic.width, 64);
+    EXPECT_EQ(pic.height, 64);
+    EXPECT_GT(drawn_share(pic), 20);
+
+    // A small drawing is drawn at its own size.
+    Picture small{};
+    FileInfo small_info{};
+    p.format_index = static_cast<int16_t>(format_find_by_name("wmf"));
+    ASSERT_EQ(load(corpus_path("wmf/drawing.wmf"), &small, p, &small_info), STATUS_OK);
+    keep(small);
+    if (test_screen()) {
+        EXPECT_EQ(small_info.width, 109);
+    }
+}
+
+TEST_F(Metafile, WrittenPicturesReadBackWithTheirPixels)
+{
+    // Blocks of distinct colours, each several pixels wide so that the size must match exactly
+    // for every block to land where it was.
+    Picture& colour = make(PIXEL_RGB, 40, 24);
+    const Rgb blocks[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {0, 0, 0}, {200, 100, 50}};
+    for (int y = 0; y < colour.height; ++y)
+        for (int x = 0; x < colour.width; ++x) {
+            const Rgb c = blocks[(x / 8 + y / 8) % 5];
+            uint8_t* q = picture_line(&colour, y) + 3 * x;
+            q[0] = static_cast<uint8_t>(c.r), q[1] = static_cast<uint8_t>(c.g), q[2] = static_cast<uint8_t>(c.b);
+        }
+    SaveParams sp = save_params("emf");
+    TempFile file(".emf");
+    const Status saved = save_picture(file.path(), &colour, &sp);
+    if (!metafile_supported()) {
+        EXPECT_NE(saved, STATUS_OK);
+        return;
+    }
+    ASSERT_EQ(saved, STATUS_OK);
+    EXPECT_TRUE(emf_signature(reinterpret_cast<const uint8_t*>(read_file(file.path()).data()), 44));
+    Status status;
+    const Picture& back = write_and_read(colour, &status);
+    ASSERT_EQ(status, STATUS_OK);
+    ASSERT_EQ(back.width, colour.width);
+    ASSERT_EQ(back.height, colour.height);
+    for (int y = 0; y < colour.height; ++y) {
+        SCOPED_TRACE(y);
+        EXPECT_EQ(row_bytes(back, y), row_bytes(colour, y));
+    }
+}
+
+TEST_F(Metafile, WrittenBilevelAndMappedPicturesKeepTheirLook)
+{
+    if (!metafile_supported()) GTEST_SKIP() << "needs Windows";
+    Picture& bilevel = make(PIXEL_BINARY, 33, 9);
+    fill_pattern(bilevel, 2);
+    Status status;
+    const Picture& b = write_and_read(bilevel, &status);
+    ASSERT_EQ(status, STATUS_OK);
+    ASSERT_EQ(b.width, 33);
+    ASSERT_EQ(b.height, 9);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 33; ++x) {
+            // Set bits are white in a bilevel picture.
+            const int v = bit_get(picture_line(&bilevel, y), x) ? 255 : 0;
+            ASSERT_EQ(pixel(b, x, y), (Rgb{v, v, v})) << x << "," << y;
+        }
+
+    Picture& mapped = make(PIXEL_COLORS, 16, 8);
+    for (int i = 0; i < 256; ++i) {
+        mapped.colour_map[i] = static_cast<uint8_t>(i * 16);
+        mapped.colour_map[256 + i] = static_cast<uint8_t>(255 - i * 16);
+        mapped.colour_map[512 + i] = static_cast<uint8_t>(i * 7);
+    }
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) picture_line(&mapped, y)[x] = static_cast<uint8_t>(x);
+    const Picture& m = write_and_read(mapped, &status);
+    ASSERT_EQ(status, STATUS_OK);
+    ASSERT_EQ(m.width, 16);
+    for (int x = 0; x < 16; ++x)
+        EXPECT_EQ(pixel(m, x, 5), (Rgb{x * 16, 255 - x * 16, x * 7}));
+}
+
+}  // namespace
