@@ -16,6 +16,9 @@ bool metafile_supported();
 Status metafile_read(Stream* stream, LoadContext* context);
 Status emf_write(const char* file_name, SaveContext* context);
 void emf_writable_types(WritableType list[FORMAT_WRITABLE_MAX]);
+// The reader reads its drawing back at the display's depth; tests ask for another (1, 4, 8, 16,
+// 24 or 32; 0 goes back to the display's).
+void metafile_set_readback_bits(int bits);
 
 constexpr uint32_t METAFILE_PLACEABLE_KEY = 0x9AC6CDD7;
 constexpr uint32_t METAFILE_ENHANCED_SIGNATURE = 0x464D4520;  // " EMF" at offset 40

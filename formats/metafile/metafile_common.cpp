@@ -40,5 +40,6 @@ bool metafile_supported() { return false; }
 Status metafile_read(Stream*, LoadContext*) { return STATUS_UNKNOWN_FORMAT; }
 Status emf_write(const char*, SaveContext*) { return STATUS_NO_WRITER; }
 void emf_writable_types(WritableType list[FORMAT_WRITABLE_MAX]) { list[0].type = WRITABLE_END; }
+void metafile_set_readback_bits(int) {}
 
 #endif

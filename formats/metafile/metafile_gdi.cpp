@@ -128,6 +128,43 @@ struct Canvas {
     }
 };
 
+// 0: the display's depth; tests pick others.
+int readback_bits = 0;
+
+// The display's depth as one GetDIBits delivers.
+int display_bits(HDC screen)
+{
+    const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    for (int depth : {1, 4, 8, 16, 24})
+        if (bits <= depth) return depth;
+    return 32;
+}
+
+// On a palette display the colours a drawing got are those of the system palette: realised into
+// the memory context, the read-back colour table names them.
+struct SystemPalette {
+    HPALETTE palette = nullptr, old = nullptr;
+    HDC dc = nullptr;
+    void realise(HDC screen, HDC memory)
+    {
+        std::vector<uint8_t> bytes(sizeof(LOGPALETTE) + 256 * sizeof(PALETTEENTRY));
+        auto* log = reinterpret_cast<LOGPALETTE*>(bytes.data());
+        log->palVersion = 0x300;
+        log->palNumEntries = static_cast<WORD>(GetSystemPaletteEntries(screen, 0, 256, log->palPalEntry));
+        if (log->palNumEntries == 0) return;
+        palette = CreatePalette(log);
+        if (!palette) return;
+        dc = memory;
+        old = SelectPalette(memory, palette, FALSE);
+        RealizePalette(memory);
+    }
+    ~SystemPalette()
+    {
+        if (old) SelectPalette(dc, old, FALSE);
+        if (palette) DeleteObject(palette);
+    }
+};
+
 }  // namespace
 
 bool metafile_supported() { return true; }
@@ -160,17 +197,21 @@ Status metafile_read(Stream*, LoadContext* ctx)
     SelectObject(c.memory, c.old);
     c.old = nullptr;
 
-    // Read back as 24-bit lines whatever the display's depth: the pipeline takes them as they are.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    const size_t line_bytes = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+    // Read back at the display's own depth, as the screen would show the drawing.
+    const int bits = readback_bits ? readback_bits : display_bits(c.screen);
+    std::vector<uint8_t> info_bytes(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
+    auto* info = reinterpret_cast<BITMAPINFO*>(info_bytes.data());
+    info->bmiHeader.biSize = sizeof info->bmiHeader;
+    info->bmiHeader.biWidth = width;
+    info->bmiHeader.biHeight = height;
+    info->bmiHeader.biPlanes = 1;
+    info->bmiHeader.biBitCount = static_cast<WORD>(bits);
+    info->bmiHeader.biCompression = BI_RGB;
+    const size_t line_bytes = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
     std::vector<uint8_t> pixels(line_bytes * static_cast<size_t>(height));
-    if (!GetDIBits(c.memory, c.bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS))
+    SystemPalette palette;
+    if (bits <= 8 && (GetDeviceCaps(c.screen, RASTERCAPS) & RC_PALETTE)) palette.realise(c.screen, c.memory);
+    if (!GetDIBits(c.memory, c.bitmap, 0, static_cast<UINT>(height), pixels.data(), info, DIB_RGB_COLORS))
         return STATUS_NO_MEMORY;
 
     HeaderInfo h;
@@ -179,18 +220,32 @@ Status metafile_read(Stream*, LoadContext* ctx)
     h.width = width;
     h.height = height;
     h.planes = 1;
-    h.bits_per_plane = 24;
-    h.layout_flags = LAYOUT_REVERSED;
+    h.bits_per_plane = static_cast<int16_t>(bits);
+    // 32-bit lines are blue, green, red and an unused byte, made opaque below.
+    h.layout_flags = bits == 32 ? LAYOUT_BGRA : LAYOUT_REVERSED;
     h.orientation = PICTURE_ORIGIN_BOTTOM;
     h.bytes_per_plane_line = static_cast<int32_t>(line_bytes);
+    uint8_t colours[768] = {};
+    if (bits <= 8) {
+        for (int i = 0; i < (1 << bits); ++i) {
+            const RGBQUAD& q = info->bmiColors[i];
+            colours[3 * i] = q.rgbRed, colours[3 * i + 1] = q.rgbGreen, colours[3 * i + 2] = q.rgbBlue;
+        }
+        load_set_palette(ctx, 0, 8, colours);
+    }
     LUM_TRY(load_begin(ctx, &h));
-    for (int y = 0; y < height; ++y) {
+    Status status = STATUS_OK;
+    for (int y = 0; y < height && status == STATUS_OK; ++y) {
         std::memcpy(h.line_buffer, pixels.data() + line_bytes * y, line_bytes);
-        if (load_put_lines(ctx, -1, y, 1) != STATUS_OK) break;
+        if (bits == 32)
+            for (int x = 0; x < width; ++x) h.line_buffer[4 * x + 3] = 255;
+        status = load_put_lines(ctx, -1, y, 1);
     }
     load_end(ctx, 0, 8, nullptr);
-    return STATUS_OK;
+    return status;
 }
+
+void metafile_set_readback_bits(int bits) { readback_bits = bits; }
 
 void emf_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 {
