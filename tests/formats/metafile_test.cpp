@@ -472,4 +472,26 @@ TEST_F(Metafile, ReadBackAtTheDisplaysDepth)
 #endif
 }
 
+TEST_F(Metafile, WrittenGreyPicturesLookAsTheyDo)
+{
+    if (!metafile_supported()) GTEST_SKIP() << "needs Windows";
+    // Grey pictures of fewer than 256 levels hold level numbers; the file must show them spread
+    // over black to white, as every other writer does. Two, four, sixteen and all levels.
+    for (int levels : {2, 4, 16, 256}) {
+        SCOPED_TRACE(levels);
+        Picture& grey = make(PIXEL_GREY, 32, 4);
+        grey.colour_used = static_cast<int16_t>(levels);
+        for (int y = 0; y < grey.height; ++y)
+            for (int x = 0; x < grey.width; ++x) picture_line(&grey, y)[x] = static_cast<uint8_t>(x * levels / 32);
+        Status status;
+        const Picture& back = write_and_read(grey, &status);
+        ASSERT_EQ(status, STATUS_OK);
+        ASSERT_EQ(back.width, grey.width);
+        for (int x = 0; x < grey.width; ++x) {
+            const int v = x * levels / 32 * 255 / (levels - 1);
+            ASSERT_EQ(pixel(back, x, 2), (Rgb{v, v, v})) << x;
+        }
+    }
+}
+
 }  // namespace
