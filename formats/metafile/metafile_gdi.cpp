@@ -7,7 +7,7 @@
 #include "core/status.h"  // after windows.h: keeps STATUS_NO_MEMORY the library's
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <vector>
 
 #include "core/line_convert.h"
@@ -208,11 +208,12 @@ Status metafile_read(Stream*, LoadContext* ctx)
     info->bmiHeader.biBitCount = static_cast<WORD>(bits);
     info->bmiHeader.biCompression = BI_RGB;
     const size_t line_bytes = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
-    std::vector<uint8_t> pixels(line_bytes * static_cast<size_t>(height));
     SystemPalette palette;
     if (bits <= 8 && (GetDeviceCaps(c.screen, RASTERCAPS) & RC_PALETTE)) palette.realise(c.screen, c.memory);
-    if (!GetDIBits(c.memory, c.bitmap, 0, static_cast<UINT>(height), pixels.data(), info, DIB_RGB_COLORS))
-        return STATUS_NO_MEMORY;
+    // Lines are fetched one at a time straight into the pipeline (a copy of the whole bitmap
+    // could be a gigabyte more); the first fetch also fills the colour table.
+    std::vector<uint8_t> first(line_bytes);
+    if (!GetDIBits(c.memory, c.bitmap, 0, 1, first.data(), info, DIB_RGB_COLORS)) return STATUS_NO_MEMORY;
 
     HeaderInfo h;
     header_init(&h);
@@ -236,7 +237,10 @@ Status metafile_read(Stream*, LoadContext* ctx)
     LUM_TRY(load_begin(ctx, &h));
     Status status = STATUS_OK;
     for (int y = 0; y < height && status == STATUS_OK; ++y) {
-        std::memcpy(h.line_buffer, pixels.data() + line_bytes * y, line_bytes);
+        if (!GetDIBits(c.memory, c.bitmap, static_cast<UINT>(y), 1, h.line_buffer, info, DIB_RGB_COLORS)) {
+            status = STATUS_NO_MEMORY;
+            break;
+        }
         if (bits == 32)
             for (int x = 0; x < width; ++x) h.line_buffer[4 * x + 3] = 255;
         status = load_put_lines(ctx, -1, y, 1);
