@@ -73,6 +73,9 @@ const CorpusFile corpus_files[] = {
     {"emf/test-129.emf", 640, 400, "Windows Enhanced metafile", {-1, -1, -1}},
     // Frame (2313, -22219) to (10188, -16094): 7875 x 1024 / 320 -> 252; 6125 x 768 / 240 -> 196.
     {"emf/test-152.emf", 252, 196, "Windows Enhanced metafile", {-1, -1, -1}},
+    // 29699 x 10205 / 216 -> 14031 and 20999 x 13181 / 279 -> 9920, over 5000: a tenth. (Left
+    // out of the corpus under Wine, whose own player faults on one of its records.)
+    {"emf/test_libuemf_ref.emf", 1403, 992, "Windows Enhanced metafile", {-1, -1, -1}},
 };
 
 // A placeable metafile of a box of `box_w` x `box_h` units at `units` per inch, filled with one
@@ -176,9 +179,17 @@ bool test_screen()
 
 TEST_F(Metafile, CorpusFilesDrawAtTheirHeadersSize)
 {
-    if (corpus_manifest().empty()) GTEST_SKIP() << "no corpus";
-    for (const CorpusFile& c : corpus_files) {
-        SCOPED_TRACE(c.path);
+    const std::vector<CorpusEntry> manifest = corpus_manifest();
+    if (manifest.empty()) GTEST_SKIP() << "no corpus";
+    int tested = 0;
+    for (const CorpusEntry& e : manifest) {
+        if (e.format != "wmf" && e.format != "emf") continue;
+        SCOPED_TRACE(e.path);
+        const CorpusFile* found = std::find_if(std::begin(corpus_files), std::end(corpus_files),
+                                               [&](const CorpusFile& c) { return e.path == c.path; });
+        ASSERT_NE(found, std::end(corpus_files)) << "a metafile the test does not know yet";
+        const CorpusFile& c = *found;
+        ++tested;
         const bool enhanced = std::string(c.path).rfind("emf/", 0) == 0;
         Picture pic{};
         FileInfo info{};
@@ -202,6 +213,7 @@ TEST_F(Metafile, CorpusFilesDrawAtTheirHeadersSize)
             EXPECT_GT(count_colour(pic, c.colour), pic.width * pic.height / 20);
         }
     }
+    EXPECT_GE(tested, 6);
 }
 
 TEST_F(Metafile, RecognisedByExtensionOnly)
