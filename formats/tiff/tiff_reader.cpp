@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/line_convert.h"
+#include "formats/common/bit_reader.h"
 #include "formats/common/lzw.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/tiff/tiff_codec.h"
@@ -40,6 +41,8 @@ struct ReadPlan {
     bool blocks = false;      // subsampled YCbCr: units are rows of sample blocks
     bool ycbcr_planes = false;  // YCbCr in three planes, the chroma ones at the subsampled size
     bool rescale = false;     // 16-bit samples stretched over their own range (raw-sample files)
+    bool direct = false;      // strips decode straight into the pipeline's line buffer
+    bool plain_runs = false;  // uncompressed rows read many at a time, across adjacent strips
     int block_h = 1, block_v = 1;
     int predictor = 1;
     bool negative = false;    // white is zero
@@ -396,7 +399,18 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
     plan->rescale = p.raw_samples && c == TIFF_COMPRESSION_NONE && s.bits == 16 && !s.floating && !p.tiled &&
                     !plan->ycbcr && plan->delivery != Delivery::Packed;
     plan->unit_rows = plan->blocks ? plan->block_v : 1;
-    const uint64_t lines = p.tiled ? std::min<uint64_t>(plan->chunk_height, p.height) : static_cast<uint64_t>(plan->unit_rows);
+    // Strips of the file's own layout decode straight into the pipeline's buffer.
+    bool identity = plan->delivery == Delivery::Bytes && s.bits == 8 && s.samples == channels;
+    for (int i = 0; i < channels && identity; ++i) identity = plan->pick[i] == i;
+    plan->direct = !p.tiled && !plan->blocks && !plan->ycbcr && !plan->rescale &&
+                   (plan->delivery == Delivery::Packed || identity ||
+                    (plan->delivery == Delivery::Planar && s.bits == 8)) &&
+                   plan->unit_bytes <= plan->line_stride + 1024;
+    // Uncompressed rows that need nothing done to them are read in runs of many rows: one read
+    // per run rather than per row, the run small enough to stay in the processor's cache.
+    plan->plain_runs = plan->direct && c == TIFF_COMPRESSION_NONE && plan->unit_bytes == plan->line_stride;
+    uint64_t lines = p.tiled ? std::min<uint64_t>(plan->chunk_height, p.height) : static_cast<uint64_t>(plan->unit_rows);
+    if (plan->plain_runs) lines = std::clamp<uint64_t>((256u << 10) / std::max<size_t>(plan->line_stride, 1), 1, p.height);
     h->lines_per_call = static_cast<uint16_t>(std::min<uint64_t>(lines, 65535));
     return STATUS_OK;
 }
@@ -475,6 +489,7 @@ struct Reader {
         LUM_TRY(decoder.begin_page(page, static_cast<int>(plan.chunk_width), static_cast<int>(plan.chunk_height), plan.unit_bytes));
         unit.assign(plan.unit_bytes + 16, 0);
 
+        if (plan.plain_runs) return plain_runs();
         if (plan.rescale) return rescaled();
         if (plan.ycbcr_planes) return ycbcr_planes();
 
@@ -514,13 +529,7 @@ struct Reader {
         if (opened == STATUS_BAD_HEADER) return load_fail(ctx, STATUS_BAD_HEADER, "%s", BAD_LZW);
         if (opened != STATUS_OK) return opened;
         const bool planar = plan.delivery == Delivery::Planar;
-        // Strips of the file's own layout decode straight into the pipeline's buffer.
-        const bool direct = !page.tiled && !plan.blocks && !plan.ycbcr &&
-                            (plan.delivery == Delivery::Packed ||
-                             (plan.delivery == Delivery::Bytes && plan.source.bits == 8 && plan.source.samples == plan.channels &&
-                              plan.pick[0] == 0 && plan.pick[1] == 1 && plan.pick[2] == 2 && plan.pick[3] == 3) ||
-                             (planar && plan.source.bits == 8)) &&
-                            plan.unit_bytes <= plan.line_stride + 1024;
+        const bool direct = plan.direct;
         for (int r = 0; r < rows; r += plan.unit_rows) {
             const int n = std::min(plan.unit_rows, rows - r);
             uint8_t* targets[4];
@@ -540,6 +549,59 @@ struct Reader {
             if (!page.tiled) {
                 const Status put = load_put_lines(ctx, planar ? plane : -1, static_cast<int>(y0) + r, n);
                 if (put != STATUS_OK) return put;
+            }
+        }
+        return STATUS_OK;
+    }
+
+    // Uncompressed rows straight into the pipeline's buffer, a run of rows per read; strips that
+    // follow each other in the file are read as one. Only whole rows are handed on.
+    Status plain_runs()
+    {
+        const bool planar = plan.delivery == Delivery::Planar;
+        const uint64_t stride = plan.line_stride;
+        const uint64_t rps = plan.chunk_height;
+        const uint64_t strip_bytes = rps * stride;
+        const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(stream->size, 0));
+        uint64_t position = UINT64_MAX;
+        for (int plane = 0; plane < plan.read_planes; ++plane) {
+            const uint64_t first = static_cast<uint64_t>(plane) * plan.down;
+            for (uint64_t y = 0; y < page.height;) {
+                const uint64_t want = std::min<uint64_t>(h.lines_per_call, page.height - y);
+                uint64_t got = 0;
+                Status failure = STATUS_OK;
+                while (got < want) {
+                    const uint64_t row = y + got;
+                    uint64_t index = first + row / rps;
+                    if (index >= page.offsets.size() || page.offsets[index] >= size) {
+                        failure = STATUS_INCOMPLETE;
+                        break;
+                    }
+                    const uint64_t offset = page.offsets[index] + row % rps * stride;
+                    uint64_t n = std::min(want - got, rps - row % rps);
+                    while (got + n < want && index + 1 < first + plan.down && index + 1 < page.offsets.size() &&
+                           page.offsets[index + 1] > page.offsets[index] && page.offsets[index + 1] - page.offsets[index] == strip_bytes) {
+                        ++index;
+                        n += std::min(rps, want - got - n);
+                    }
+                    if (position != offset && stream_seek(stream, static_cast<int64_t>(offset), SEEK_SET) != 0) {
+                        failure = STATUS_INCOMPLETE;
+                        break;
+                    }
+                    uint8_t* out = h.line_buffer + got * stride;
+                    const size_t bytes = static_cast<size_t>(n * stride);
+                    const size_t read = stream_read(stream, out, bytes);
+                    position = offset + read;
+                    if (page.fill_order == 2) reverse_bits(out, read);
+                    got += read / stride;
+                    if (read < bytes) {
+                        failure = STATUS_INCOMPLETE;
+                        break;
+                    }
+                }
+                if (got > 0) LUM_TRY(load_put_lines(ctx, planar ? plane : -1, static_cast<int>(y), static_cast<int>(got)));
+                if (failure != STATUS_OK) return failure;
+                y += got;
             }
         }
         return STATUS_OK;
