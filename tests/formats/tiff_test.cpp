@@ -160,6 +160,8 @@ std::string lzw_code(const std::string& data, const LzwParams& params)
     return out;
 }
 
+std::vector<std::string> random_rows(int width, int height, unsigned seed);
+
 class Tiff : public CodecTest {
 protected:
     Picture& load_ok(const std::string& bytes, uint32_t flags = 0, int page = 0)
@@ -310,6 +312,65 @@ TEST_F(Tiff, TilesAreReadAsTiles)
     ASSERT_EQ(p.width, w);
     for (int y = 0; y < h; ++y)
         EXPECT_EQ(row_bytes(p, y), Bytes(full.begin() + y * w * 3, full.begin() + (y + 1) * w * 3)) << y;
+}
+
+// Uncompressed rows are read many at a time, strips that follow each other in the file as one:
+// runs that cross strips, gaps between strips, separate planes, missing strips.
+TEST_F(Tiff, UncompressedStripsReadInRuns)
+{
+    const int w = 3000, h = 100, rps = 7;
+    auto pixel = [](int x, int y, int c) { return static_cast<char>(x * 7 + y * 13 + c * 101); };
+    for (bool planar : {false, true}) {
+        SCOPED_TRACE(planar ? "planar" : "contiguous");
+        PageParts page = plain_page(w, h, 8, 3, 2, "");
+        page.strips.clear();
+        page.set(278, 4, {rps});
+        if (planar) page.shorts(284, {2});
+        for (int plane = 0; plane < (planar ? 3 : 1); ++plane)
+            for (int y0 = 0; y0 < h; y0 += rps) {
+                std::string strip;
+                for (int y = y0; y < std::min(h, y0 + rps); ++y)
+                    for (int x = 0; x < w; ++x)
+                        for (int c = 0; c < 3; ++c)
+                            if (!planar || c == plane) strip += pixel(x, y, c);
+                if (y0 % 3 == 0) strip += "gap!";  // the next strip does not follow directly
+                page.strips.push_back(strip);
+            }
+        auto expect_rows = [&](const Picture& p, int rows) {
+            for (int y = 0; y < h; ++y) {
+                const Bytes row = row_bytes(p, y);
+                bool same = true;
+                for (int x = 0; x < w && same; ++x)
+                    for (int c = 0; c < 3 && same; ++c) same = row[static_cast<size_t>(3 * x + c)] == static_cast<uint8_t>(y < rows ? pixel(x, y, c) : 0);
+                EXPECT_TRUE(same) << "row " << y;
+            }
+        };
+        expect_rows(load_ok(TiffBytes(planar).build({page})), h);
+
+        // Without the last two strips (of the first plane): the rows before them, "incomplete".
+        if (!planar) {
+            page.strips.resize(page.strips.size() - 2);
+            const std::string file = TiffBytes().build({page});
+            Picture pic{};
+            EXPECT_EQ(load_bytes(file, ".tif", &pic, params("tiff")), STATUS_INCOMPLETE);
+            picture_free(&pic);
+            expect_rows(load_ok(file, LOAD_ACCEPT_DAMAGED), 13 * rps);
+        }
+    }
+
+    // Bilevel rows with the least significant bit first read as their bit-reversed twins.
+    const std::vector<std::string> rows = random_rows(13, 9, 5);
+    std::string plain, reversed;
+    for (const std::string& r : rows) plain += r;
+    reversed = plain;
+    reverse_bits(reinterpret_cast<uint8_t*>(reversed.data()), reversed.size());
+    PageParts first = plain_page(13, 9, 1, 1, 1, plain), second = plain_page(13, 9, 1, 1, 1, reversed);
+    first.set(278, 4, {9});
+    second.shorts(266, {2});
+    Picture& a = load_ok(TiffBytes().build({first}));
+    Picture& b = load_ok(TiffBytes().build({second}));
+    for (int y = 0; y < 9; ++y) EXPECT_EQ(row_bytes(a, y), row_bytes(b, y)) << y;
+    EXPECT_EQ(row_bytes(a, 8)[0], static_cast<uint8_t>(rows[8][0]));
 }
 
 // --- compressions ------------------------------------------------------------------------------
