@@ -609,11 +609,12 @@ struct Reader {
 
     // Raw-sample files keep 12 significant bits in 16-bit samples over a narrow range of their
     // own: the whole picture is read first, then stretched from its darkest to its brightest
-    // value. Rows a short file cut off are left out, of the range as of the picture.
+    // value. Rows a short file cut off count neither in the range nor in the picture.
     Status rescaled()
     {
         const bool planar = plan.delivery == Delivery::Planar;
         const size_t values_per_row = plan.unit_bytes / 2;
+        const bool big = plan.source.big_endian;
         std::vector<uint16_t> values;
         values.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(std::max<int64_t>(stream->size, 0)) / 2,
                                                                uint64_t{values_per_row} * page.height * static_cast<uint64_t>(plan.read_planes))));
@@ -635,7 +636,7 @@ struct Reader {
                     if (failure != STATUS_OK) break;
                     for (size_t i = 0; i < values_per_row; ++i) {
                         const uint8_t* b = unit.data() + 2 * i;
-                        const uint16_t v = static_cast<uint16_t>((page_big_endian() ? (b[0] << 8 | b[1]) : (b[1] << 8 | b[0])) >> 4);
+                        const uint16_t v = static_cast<uint16_t>((big ? (b[0] << 8 | b[1]) : (b[1] << 8 | b[0])) >> 4);
                         lo = std::min(lo, v);
                         hi = std::max(hi, v);
                         values.push_back(v);
@@ -663,8 +664,6 @@ struct Reader {
         }
         return failure;
     }
-
-    bool page_big_endian() const { return plan.source.big_endian; }
 
     // YCbCr in separate planes: the luma plane at full size, then Cb and Cr planes of one sample
     // per block, each plane in its own strips of rows-per-strip rows (of blocks, for chroma).
