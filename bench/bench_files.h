@@ -10,13 +10,16 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 #include "core/format.h"
 #include "core/load.h"
 #include "core/save.h"
 
+// Named after the process too: two runs at once must not write over each other's files.
 inline std::string bench_temp_path(const char* name)
 {
-    return (std::filesystem::temp_directory_path() / name).string();
+    return (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "_" + name)).string();
 }
 
 // Smooth RGB shading with grain, compressing about as a photo does; the seed varies the grain.

@@ -10,10 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/format.h"
-#include "core/load.h"
+#include "bench_files.h"
 #include "core/pixels.h"
-#include "core/save.h"
 #include "formats/tiff/tiff_codec.h"
 #include "tiff_yardstick.h"
 
@@ -21,36 +19,18 @@ namespace {
 
 constexpr int kWidth = 6000, kHeight = 4000;
 
-std::string temp_path(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
-
-void paint_photo(Picture& p)
-{
-    uint32_t seed = 2024;
-    for (int y = 0; y < p.height; ++y) {
-        uint8_t* row = picture_line(&p, y);
-        for (int x = 0; x < p.width; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            const int grain = static_cast<int>((seed >> 16) & 7) - 3;
-            const double s = std::sin(x * 0.004) * std::cos(y * 0.006);
-            row[3 * x] = static_cast<uint8_t>(std::clamp(128 + static_cast<int>(100 * s) + grain, 0, 255));
-            row[3 * x + 1] = static_cast<uint8_t>(std::clamp(x * 255 / p.width + grain, 0, 255));
-            row[3 * x + 2] = static_cast<uint8_t>(std::clamp(y * 255 / p.height - grain, 0, 255));
-        }
-    }
-}
-
 struct Fixtures {
     Picture photo{};
-    std::string files[3] = {temp_path("lumeva_bench_plain.tif"), temp_path("lumeva_bench_lzw.tif"),
-                            temp_path("lumeva_bench_deflate.tif")};
-    std::string out = temp_path("lumeva_bench_out.tif");
-    std::string out_libtiff = temp_path("lumeva_bench_out_libtiff.tif");
+    std::string files[3] = {bench_temp_path("lumeva_bench_plain.tif"), bench_temp_path("lumeva_bench_lzw.tif"),
+                            bench_temp_path("lumeva_bench_deflate.tif")};
+    std::string out = bench_temp_path("lumeva_bench_out.tif");
+    std::string out_libtiff = bench_temp_path("lumeva_bench_out_libtiff.tif");
 
     Fixtures()
     {
         library_init();
         picture_alloc(&photo, PIXEL_RGB, 1, kWidth, kHeight);
-        paint_photo(photo);
+        bench_paint_photo(photo, 2024);
         const uint16_t options[3] = {TIFF_SAVE_NONE, TIFF_SAVE_LZW_PREDICTOR, TIFF_SAVE_DEFLATE};
         for (int i = 0; i < 3; ++i) {
             SaveParams sp;
