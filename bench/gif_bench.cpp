@@ -11,15 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "core/format.h"
-#include "core/load.h"
-#include "core/save.h"
+#include "bench_files.h"
 
 namespace {
 
 constexpr int kWidth = 1800, kHeight = 1120;  // about 2 megapixels
-
-std::string temp_path(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
 
 // Smooth shading with grain over a 256-entry palette, as a photo reduced to 256 colours looks.
 void paint_indexed_photo(Picture& p)
@@ -43,8 +39,8 @@ void paint_indexed_photo(Picture& p)
 
 struct Fixtures {
     Picture picture{};
-    std::string gif = temp_path("lumeva_bench_photo.gif");
-    std::string out_gif = temp_path("lumeva_bench_out.gif");
+    std::string gif = bench_temp_path("lumeva_bench_photo.gif");
+    std::string out_gif = bench_temp_path("lumeva_bench_out.gif");
 
     Fixtures()
     {

@@ -13,50 +13,29 @@
 #include <string>
 #include <vector>
 
-#include "core/format.h"
-#include "core/load.h"
+#include "bench_files.h"
 #include "core/pixels.h"
-#include "core/save.h"
 
 namespace {
 
 constexpr int kPhotoWidth = 3000, kPhotoHeight = 2000;  // the PNG photo
 constexpr int kBmpWidth = 6000, kBmpHeight = 4000;
 
-std::string temp_path(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
-
-// Smooth shading with grain, compressing about as a photo does.
-void paint_photo(Picture& p)
-{
-    uint32_t seed = 12345;
-    for (int y = 0; y < p.height; ++y) {
-        uint8_t* row = picture_line(&p, y);
-        for (int x = 0; x < p.width; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            const int grain = static_cast<int>((seed >> 16) & 7) - 3;
-            const double s = std::sin(x * 0.004) * std::cos(y * 0.006);
-            row[3 * x] = static_cast<uint8_t>(std::clamp(128 + static_cast<int>(100 * s) + grain, 0, 255));
-            row[3 * x + 1] = static_cast<uint8_t>(std::clamp(x * 255 / p.width + grain, 0, 255));
-            row[3 * x + 2] = static_cast<uint8_t>(std::clamp(y * 255 / p.height - grain, 0, 255));
-        }
-    }
-}
-
 struct Fixtures {
     Picture photo{};
     Picture big{};
-    std::string png = temp_path("lumeva_bench_photo.png");
-    std::string bmp = temp_path("lumeva_bench_big.bmp");
-    std::string out_png = temp_path("lumeva_bench_out.png");
-    std::string out_bmp = temp_path("lumeva_bench_out.bmp");
+    std::string png = bench_temp_path("lumeva_bench_photo.png");
+    std::string bmp = bench_temp_path("lumeva_bench_big.bmp");
+    std::string out_png = bench_temp_path("lumeva_bench_out.png");
+    std::string out_bmp = bench_temp_path("lumeva_bench_out.bmp");
 
     Fixtures()
     {
         library_init();
         picture_alloc(&photo, PIXEL_RGB, 1, kPhotoWidth, kPhotoHeight);
-        paint_photo(photo);
+        bench_paint_photo(photo, 12345);
         picture_alloc(&big, PIXEL_RGB, 1, kBmpWidth, kBmpHeight);
-        paint_photo(big);
+        bench_paint_photo(big, 12345);
         SaveParams sp;
         save_params_init(&sp);
         sp.format_index = static_cast<int16_t>(format_find_by_name("png"));
@@ -79,29 +58,7 @@ Fixtures& fixtures()
     return f;
 }
 
-void load_file(benchmark::State& state, const std::string& path, const char* format)
-{
-    LoadParams params;
-    load_params_init(&params);
-    params.format_index = static_cast<int16_t>(format_find_by_name(format));
-    for (auto _ : state) {
-        Picture pic{};
-        if (load_picture(path.c_str(), &pic, &params, nullptr) != STATUS_OK) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(pic.data);
-        picture_free(&pic);
-    }
-}
-
-void save_file(benchmark::State& state, const Picture& pic, const std::string& path, const char* format)
-{
-    SaveParams params;
-    save_params_init(&params);
-    params.format_index = static_cast<int16_t>(format_find_by_name(format));
-    for (auto _ : state)
-        if (save_picture(path.c_str(), &pic, &params) != STATUS_OK) state.SkipWithError("save failed");
-}
-
-void BM_PngLoad(benchmark::State& state) { load_file(state, fixtures().png, "png"); }
+void BM_PngLoad(benchmark::State& state) { bench_load_file(state, fixtures().png, "png"); }
 
 // libpng alone: the same file into one row buffer.
 void BM_LibpngDecode(benchmark::State& state)
@@ -127,7 +84,7 @@ void BM_LibpngDecode(benchmark::State& state)
     }
 }
 
-void BM_PngSave(benchmark::State& state) { save_file(state, fixtures().photo, fixtures().out_png, "png"); }
+void BM_PngSave(benchmark::State& state) { bench_save_file(state, fixtures().photo, fixtures().out_png, "png"); }
 
 // libpng alone: the picture's rows as they are, at its default settings.
 void BM_LibpngEncode(benchmark::State& state)
@@ -153,7 +110,7 @@ void BM_LibpngEncode(benchmark::State& state)
     }
 }
 
-void BM_BmpLoad24(benchmark::State& state) { load_file(state, fixtures().bmp, "bmp"); }
+void BM_BmpLoad24(benchmark::State& state) { bench_load_file(state, fixtures().bmp, "bmp"); }
 
 // The yardstick of loading: the file read whole, and its pixel bytes copied into a new block.
 void BM_BmpReadAndCopy(benchmark::State& state)
@@ -172,7 +129,7 @@ void BM_BmpReadAndCopy(benchmark::State& state)
     }
 }
 
-void BM_BmpSave24(benchmark::State& state) { save_file(state, fixtures().big, fixtures().out_bmp, "bmp"); }
+void BM_BmpSave24(benchmark::State& state) { bench_save_file(state, fixtures().big, fixtures().out_bmp, "bmp"); }
 
 // The yardstick of saving: the pixel bytes copied into a file-sized block and written.
 void BM_BmpCopyAndWrite(benchmark::State& state)

@@ -11,17 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "core/format.h"
-#include "core/load.h"
+#include "bench_files.h"
 #include "core/pixels.h"
-#include "core/save.h"
 #include "formats/iff/iff_codec.h"
 
 namespace {
 
 constexpr int kWidth = 2000, kHeight = 1500;
-
-std::string temp_path(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
 
 void paint(Picture& p)
 {
@@ -35,11 +31,11 @@ void paint(Picture& p)
 struct Fixtures {
     Picture rgb{};
     Picture mapped{};
-    std::string ppm = temp_path("lumeva_bench_photo.ppm");
-    std::string iff24 = temp_path("lumeva_bench_deep.iff");
-    std::string iff8 = temp_path("lumeva_bench_mapped.iff");
-    std::string xpm = temp_path("lumeva_bench_mapped.xpm");
-    std::string out = temp_path("lumeva_bench_out.ppm");
+    std::string ppm = bench_temp_path("lumeva_bench_photo.ppm");
+    std::string iff24 = bench_temp_path("lumeva_bench_deep.iff");
+    std::string iff8 = bench_temp_path("lumeva_bench_mapped.iff");
+    std::string xpm = bench_temp_path("lumeva_bench_mapped.xpm");
+    std::string out = bench_temp_path("lumeva_bench_out.ppm");
 
     Fixtures()
     {
@@ -77,20 +73,7 @@ Fixtures& fixtures()
     return f;
 }
 
-void load_file(benchmark::State& state, const std::string& path, const char* format)
-{
-    LoadParams params;
-    load_params_init(&params);
-    params.format_index = static_cast<int16_t>(format_find_by_name(format));
-    for (auto _ : state) {
-        Picture pic{};
-        if (load_picture(path.c_str(), &pic, &params, nullptr) != STATUS_OK) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(pic.data);
-        picture_free(&pic);
-    }
-}
-
-void BM_PpmLoad(benchmark::State& state) { load_file(state, fixtures().ppm, "ppm"); }
+void BM_PpmLoad(benchmark::State& state) { bench_load_file(state, fixtures().ppm, "ppm"); }
 
 // The yardstick: the file read whole and its samples copied into a new block.
 void BM_PpmReadAndCopy(benchmark::State& state)
@@ -132,9 +115,9 @@ void BM_PpmCopyAndWrite(benchmark::State& state)
     }
 }
 
-void BM_Iff24PlanesLoad(benchmark::State& state) { load_file(state, fixtures().iff24, "iff"); }
-void BM_Iff8PlanesLoad(benchmark::State& state) { load_file(state, fixtures().iff8, "iff"); }
-void BM_XpmLoad(benchmark::State& state) { load_file(state, fixtures().xpm, "xpm"); }
+void BM_Iff24PlanesLoad(benchmark::State& state) { bench_load_file(state, fixtures().iff24, "iff"); }
+void BM_Iff8PlanesLoad(benchmark::State& state) { bench_load_file(state, fixtures().iff8, "iff"); }
+void BM_XpmLoad(benchmark::State& state) { bench_load_file(state, fixtures().xpm, "xpm"); }
 
 BENCHMARK(BM_PpmLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PpmReadAndCopy)->Unit(benchmark::kMillisecond);

@@ -19,6 +19,20 @@ size_t libtiff_read_strips(const char* path)
     return total;
 }
 
+size_t libtiff_read_strips_into(const char* path, uint8_t* out, size_t size)
+{
+    TIFF* t = TIFFOpen(path, "r");
+    if (!t) return 0;
+    size_t total = 0;
+    const uint32_t strips = TIFFNumberOfStrips(t);
+    for (uint32_t s = 0; s < strips && total < size; ++s) {
+        const tmsize_t n = TIFFReadEncodedStrip(t, s, out + total, static_cast<tmsize_t>(size - total));
+        if (n > 0) total += static_cast<size_t>(n);
+    }
+    TIFFClose(t);
+    return total;
+}
+
 bool libtiff_write_lzw(const char* path, const uint8_t* pixels, int width, int height, int rows_per_strip)
 {
     TIFF* t = TIFFOpen(path, "w");

@@ -11,14 +11,17 @@
 
 namespace {
 
+std::string g_input_path;
+
+// The input goes through a file of this process's own, removed when the run ends.
 std::string input_path(const char* extension)
 {
-    static std::string path;
-    if (path.empty()) {
+    if (g_input_path.empty()) {
         const char* dir = std::getenv("TMPDIR");
-        path = std::string(dir && *dir ? dir : "/tmp") + "/lumeva-fuzz-" + std::to_string(getpid()) + extension;
+        g_input_path = std::string(dir && *dir ? dir : "/tmp") + "/lumeva-fuzz-" + std::to_string(getpid()) + extension;
+        std::atexit([] { std::remove(g_input_path.c_str()); });
     }
-    return path;
+    return g_input_path;
 }
 
 void load_as(const std::string& path, int index, uint32_t flags, int box)

@@ -4,26 +4,17 @@
 
 #include "app/BitmapLink.h"
 #include "app/win32/ModalDialog.h"
+#include "app/win32/bitmap.h"
 
 struct LinkHandlers {
     static LRESULT create(BitmapLink&, HWND, UINT, WPARAM, LPARAM) { return 0; }
 
     static LRESULT paint(BitmapLink& link, HWND window, UINT, WPARAM, LPARAM)
     {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        RECT client;
-        GetClientRect(window, &client);
-        BITMAP bm{};
-        if (link.bitmap_ && GetObjectW(link.bitmap_, sizeof bm, &bm)) {
-            HDC memory = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(memory, link.bitmap_);
+        paint_with_bitmap(window, link.bitmap_, [](HDC dc, HDC memory, const RECT& client, const BITMAP& bm) {
             for (int y : link_copy_rows(client.bottom, bm.bmHeight))
                 BitBlt(dc, 0, y, bm.bmWidth, bm.bmHeight, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteDC(memory);
-        }
-        EndPaint(window, &ps);
+        });
         return 0;
     }
 

@@ -427,12 +427,8 @@ void CBmp::set_frame_shape(int code)
     InvalidateRect(window(), nullptr, FALSE);
 }
 
-void CBmp::start_text(const wchar_t* text, const ViewFont& font, uint32_t colour)
+LOGFONTW view_font_logfont(const ViewFont& font)
 {
-    if (font_) DeleteObject(font_);
-    SetFocus(window());
-    text_ = text ? text : L"";
-    text_colour_ = colour;
     LOGFONTW lf{};
     lf.lfHeight = font.height;
     lf.lfWeight = font.weight;
@@ -442,7 +438,17 @@ void CBmp::start_text(const wchar_t* text, const ViewFont& font, uint32_t colour
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = PROOF_QUALITY;
     lf.lfPitchAndFamily = VARIABLE_PITCH;
-    wcsncpy(lf.lfFaceName, font.face, LF_FACESIZE - 1);
+    std::wcsncpy(lf.lfFaceName, font.face, LF_FACESIZE - 1);
+    return lf;
+}
+
+void CBmp::start_text(const wchar_t* text, const ViewFont& font, uint32_t colour)
+{
+    if (font_) DeleteObject(font_);
+    SetFocus(window());
+    text_ = text ? text : L"";
+    text_colour_ = colour;
+    const LOGFONTW lf = view_font_logfont(font);
     font_ = CreateFontIndirectW(&lf);
 
     RECT box{0, 0, 0, 0};

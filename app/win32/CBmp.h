@@ -10,6 +10,9 @@
 #include "app/bitmap.h"
 #include "app/win32/Window.h"
 
+// The LOGFONT of a font description, as the view places a text and the font dialog previews it.
+LOGFONTW view_font_logfont(const ViewFont& font);
+
 class CBmp final : public Window<CBmp>, public PictureView {
 public:
     // Creates a view as a child of `parent` with the caller's style plus child, both scroll bars

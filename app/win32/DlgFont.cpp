@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "app/win32/CBmp.h"
 #include "app/win32/LanguageTable.h"
 #include "resources/resource.h"
 
@@ -54,21 +55,6 @@ DlgFont::DlgFont(HWND owner) : ModalDialog(owner, IDD_FONT) {}
 DlgFont::~DlgFont()
 {
     if (preview_) DeleteObject(preview_);
-}
-
-LOGFONTW DlgFont::logfont(const ViewFont& font)
-{
-    LOGFONTW lf{};
-    lf.lfHeight = font.height;
-    lf.lfWeight = font.weight;
-    lf.lfItalic = font.italic;
-    lf.lfUnderline = font.underline;
-    lf.lfStrikeOut = font.strike_out;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfQuality = PROOF_QUALITY;
-    lf.lfPitchAndFamily = VARIABLE_PITCH;
-    std::wcsncpy(lf.lfFaceName, font.face, LF_FACESIZE - 1);
-    return lf;
 }
 
 namespace {
@@ -175,7 +161,7 @@ void DlgFont::update_preview()
     if (!current_choice(&choice)) return;
     HWND edit = GetDlgItem(window(), IDC_TEXT);
     font_ = font_describe(choice, edit_pixels_per_inch(edit));
-    const LOGFONTW lf = logfont(font_);
+    const LOGFONTW lf = view_font_logfont(font_);
     HFONT made = CreateFontIndirectW(&lf);
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
     if (preview_) DeleteObject(preview_);

@@ -18,9 +18,6 @@ public:
 
     static const CommandMap<DlgFont> command_map;
 
-    // The LOGFONT of a font description, as the preview and the view make it.
-    static LOGFONTW logfont(const ViewFont& font);
-
 protected:
     INT_PTR init() override;
     void destroy() override;

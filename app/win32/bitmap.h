@@ -31,3 +31,23 @@ void display_release(DisplayBitmap* display);
 // width x height; with a width or height below 1, a bitmap of the picture's own size. Null on
 // failure. The caller deletes it.
 HBITMAP display_screen_bitmap(HWND window, const Picture* picture, int width, int height);
+
+// Answers WM_PAINT with a resource bitmap: `blit(dc, memory, client, bm)` copies from `memory`,
+// which holds `bitmap`, onto the window's `dc`. Without a bitmap the window is only validated.
+template <typename Blit>
+void paint_with_bitmap(HWND window, HBITMAP bitmap, Blit blit)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    RECT client;
+    GetClientRect(window, &client);
+    BITMAP bm{};
+    if (bitmap && GetObjectW(bitmap, sizeof bm, &bm)) {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        blit(dc, memory, client, bm);
+        SelectObject(memory, old);
+        DeleteDC(memory);
+    }
+    EndPaint(window, &ps);
+}

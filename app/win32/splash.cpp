@@ -4,6 +4,7 @@
 
 #include "app/splash.h"
 #include "app/win32/ModalDialog.h"
+#include "app/win32/bitmap.h"
 
 namespace {
 
@@ -18,19 +19,9 @@ struct SplashHandlers {
 
     static LRESULT paint(Splash& s, HWND window, UINT, WPARAM, LPARAM)
     {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        RECT client;
-        GetClientRect(window, &client);
-        BITMAP bm{};
-        if (s.bitmap_ && GetObjectW(s.bitmap_, sizeof bm, &bm)) {
-            HDC memory = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(memory, s.bitmap_);
+        paint_with_bitmap(window, s.bitmap_, [](HDC dc, HDC memory, const RECT& client, const BITMAP& bm) {
             StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteDC(memory);
-        }
-        EndPaint(window, &ps);
+        });
         return 0;
     }
 

@@ -10,6 +10,7 @@
 #include "formats/common/resolution.h"
 #include "formats/common/writable_types.h"
 #include "formats/bmp/bmp_rle.h"
+#include "formats/common/write_file.h"
 
 namespace {
 
@@ -176,10 +177,5 @@ void bmp_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 
 Status bmp_write(const char* file_name, SaveContext* ctx)
 {
-    Stream* out = stream_open(file_name, STREAM_WRITE);
-    if (!out) return STATUS_CREATE_FAILED;
-    Status status = write_file(out, ctx);
-    if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;
-    stream_close(out);
-    return status;
+    return write_file_with(file_name, [ctx](Stream* out) { return write_file(out, ctx); });
 }

@@ -9,6 +9,7 @@
 #include "formats/common/packbits.h"
 #include "formats/common/writable_types.h"
 #include "formats/iff/iff_codec.h"
+#include "formats/common/write_file.h"
 
 namespace {
 
@@ -175,10 +176,5 @@ void iff_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 
 Status iff_write(const char* file_name, SaveContext* ctx)
 {
-    Stream* out = stream_open(file_name, STREAM_WRITE);
-    if (!out) return STATUS_CREATE_FAILED;
-    Status status = write_file(out, ctx);
-    if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;
-    stream_close(out);
-    return status;
+    return write_file_with(file_name, [ctx](Stream* out) { return write_file(out, ctx); });
 }

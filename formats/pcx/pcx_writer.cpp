@@ -8,6 +8,7 @@
 #include "formats/common/save_palette.h"
 #include "formats/common/writable_types.h"
 #include "formats/pcx/pcx_codec.h"
+#include "formats/common/write_file.h"
 
 namespace {
 
@@ -141,11 +142,7 @@ void pcx_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 
 Status pcx_write(const char* file_name, SaveContext* ctx)
 {
-    Stream* out = stream_open(file_name, STREAM_WRITE);
-    if (!out) return STATUS_CREATE_FAILED;
-    Status status = write_file(out, ctx);
+    const Status status = write_file_with(file_name, [ctx](Stream* out) { return write_file(out, ctx); });
     save_end(ctx);
-    if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;
-    stream_close(out);
     return status;
 }

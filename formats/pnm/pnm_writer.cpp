@@ -7,6 +7,7 @@
 #include "core/line_convert.h"
 #include "formats/common/writable_types.h"
 #include "formats/pnm/pnm_codec.h"
+#include "formats/common/write_file.h"
 
 namespace {
 
@@ -104,11 +105,8 @@ Status pnm_write(const char* file_name, SaveContext* ctx)
     else if (ctx->type == PIXEL_GREY) kind = Kind::Grey;
     else if (ctx->type & PIXEL_ANYCOLOR) kind = Kind::Pixmap;
     else return STATUS_TYPE_UNSUPPORTED;
-    Stream* out = stream_open(file_name, STREAM_WRITE);
-    if (!out) return STATUS_CREATE_FAILED;
-    PnmOut w{out};
-    Status status = write_file(w, ctx, kind);
-    if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;
-    stream_close(out);
-    return status;
+    return write_file_with(file_name, [&](Stream* out) {
+        PnmOut w{out};
+        return write_file(w, ctx, kind);
+    });
 }

@@ -9,6 +9,7 @@
 #include "formats/common/save_palette.h"
 #include "formats/common/writable_types.h"
 #include "formats/tga/tga_codec.h"
+#include "formats/common/write_file.h"
 
 namespace {
 
@@ -154,13 +155,10 @@ void tga_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 
 Status tga_write(const char* file_name, SaveContext* ctx)
 {
-    Stream* out = stream_open(file_name, STREAM_WRITE);
-    if (!out) return STATUS_CREATE_FAILED;
     uint8_t grey_values[256];
-    Status status = write_file(out, ctx, grey_values);
+    const Status status =
+        write_file_with(file_name, [&](Stream* out) { return write_file(out, ctx, grey_values); });
     save_end(ctx);
     ctx->remap = nullptr;
-    if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;
-    stream_close(out);
     return status;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/line_convert.h"
+#include "formats/common/bit_reader.h"
 #include "formats/common/lzw.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/tiff/tiff_codec.h"
@@ -38,6 +39,10 @@ struct ReadPlan {
     SampleFormat source;      // a decoded chunk row
     bool ycbcr = false;       // convert YCbCr pixels
     bool blocks = false;      // subsampled YCbCr: units are rows of sample blocks
+    bool ycbcr_planes = false;  // YCbCr in three planes, the chroma ones at the subsampled size
+    bool rescale = false;     // 16-bit samples stretched over their own range (raw-sample files)
+    bool direct = false;      // strips decode straight into the pipeline's line buffer
+    bool plain_runs = false;  // uncompressed rows read many at a time, across adjacent strips
     int block_h = 1, block_v = 1;
     int predictor = 1;
     bool negative = false;    // white is zero
@@ -301,13 +306,15 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         if (p.samples < 3 && !jpeg) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad photometric interpretation !");
         channels = 3;
         if (!jpeg) {
-            if (planar || p.bits != 8)
+            // Separate planes are read whole before they meet, which tiles would not allow.
+            if (p.bits != 8 || (planar && p.tiled))
                 return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad YCbCr layout !");
             plan->ycbcr = true;
             const uint32_t bh = p.subsampling_h, bv = p.subsampling_v;
             const bool valid = (bh == 1 || bh == 2 || bh == 4) && (bv == 1 || bv == 2 || bv == 4);
             if (!valid) return load_fail(ctx, STATUS_BAD_HEADER, "TIFF : Bad YCbCr layout !");
-            plan->blocks = bh > 1 || bv > 1;
+            plan->ycbcr_planes = planar;
+            plan->blocks = !planar && (bh > 1 || bv > 1);
             plan->block_h = static_cast<int>(bh);
             plan->block_v = static_cast<int>(bv);
         }
@@ -361,7 +368,7 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         h->bits_per_plane = static_cast<int16_t>(s.bits);
         h->bytes_per_plane_line = static_cast<int32_t>((w * s.bits + 7) / 8);
         plan->line_stride = static_cast<size_t>(h->bytes_per_plane_line);
-    } else if (planar && plan->read_planes > 1) {
+    } else if (planar && plan->read_planes > 1 && !plan->ycbcr_planes) {
         plan->delivery = Delivery::Planar;
         h->layout_flags |= HEADER_PLANAR;
         h->planes = static_cast<int16_t>(plan->read_planes);
@@ -369,7 +376,7 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
         h->bytes_per_plane_line = static_cast<int32_t>(w);
         plan->line_stride = static_cast<size_t>(w);
     } else {
-        if (planar) plan->read_planes = 1;
+        if (planar && !plan->ycbcr_planes) plan->read_planes = 1;
         plan->delivery = Delivery::Bytes;
         h->planes = 1;
         h->bits_per_plane = static_cast<int16_t>(8 * channels);
@@ -389,8 +396,21 @@ Status plan_page(LoadContext* ctx, const TiffFile& file, const TiffPage& p, Read
     h->orientation = orientation_of(p.orientation);
     h->x_dpi = dpi_of(p.x_resolution, p.resolution_unit);
     h->y_dpi = dpi_of(p.y_resolution, p.resolution_unit);
+    plan->rescale = p.raw_samples && c == TIFF_COMPRESSION_NONE && s.bits == 16 && !s.floating && !p.tiled &&
+                    !plan->ycbcr && plan->delivery != Delivery::Packed;
     plan->unit_rows = plan->blocks ? plan->block_v : 1;
-    const uint64_t lines = p.tiled ? std::min<uint64_t>(plan->chunk_height, p.height) : static_cast<uint64_t>(plan->unit_rows);
+    // Strips of the file's own layout decode straight into the pipeline's buffer.
+    bool identity = plan->delivery == Delivery::Bytes && s.bits == 8 && s.samples == channels;
+    for (int i = 0; i < channels && identity; ++i) identity = plan->pick[i] == i;
+    plan->direct = !p.tiled && !plan->blocks && !plan->ycbcr && !plan->rescale &&
+                   (plan->delivery == Delivery::Packed || identity ||
+                    (plan->delivery == Delivery::Planar && s.bits == 8)) &&
+                   plan->unit_bytes <= plan->line_stride + 1024;
+    // Uncompressed rows that need nothing done to them are read in runs of many rows: one read
+    // per run rather than per row, the run small enough to stay in the processor's cache.
+    plan->plain_runs = plan->direct && c == TIFF_COMPRESSION_NONE && plan->unit_bytes == plan->line_stride;
+    uint64_t lines = p.tiled ? std::min<uint64_t>(plan->chunk_height, p.height) : static_cast<uint64_t>(plan->unit_rows);
+    if (plan->plain_runs) lines = std::clamp<uint64_t>((256u << 10) / std::max<size_t>(plan->line_stride, 1), 1, p.height);
     h->lines_per_call = static_cast<uint16_t>(std::min<uint64_t>(lines, 65535));
     return STATUS_OK;
 }
@@ -469,6 +489,10 @@ struct Reader {
         LUM_TRY(decoder.begin_page(page, static_cast<int>(plan.chunk_width), static_cast<int>(plan.chunk_height), plan.unit_bytes));
         unit.assign(plan.unit_bytes + 16, 0);
 
+        if (plan.plain_runs) return plain_runs();
+        if (plan.rescale) return rescaled();
+        if (plan.ycbcr_planes) return ycbcr_planes();
+
         const uint64_t per_plane = plan.across * plan.down;
         const bool planar = plan.delivery == Delivery::Planar;
         for (int plane = 0; plane < plan.read_planes; ++plane) {
@@ -505,13 +529,7 @@ struct Reader {
         if (opened == STATUS_BAD_HEADER) return load_fail(ctx, STATUS_BAD_HEADER, "%s", BAD_LZW);
         if (opened != STATUS_OK) return opened;
         const bool planar = plan.delivery == Delivery::Planar;
-        // Strips of the file's own layout decode straight into the pipeline's buffer.
-        const bool direct = !page.tiled && !plan.blocks && !plan.ycbcr &&
-                            (plan.delivery == Delivery::Packed ||
-                             (plan.delivery == Delivery::Bytes && plan.source.bits == 8 && plan.source.samples == plan.channels &&
-                              plan.pick[0] == 0 && plan.pick[1] == 1 && plan.pick[2] == 2 && plan.pick[3] == 3) ||
-                             (planar && plan.source.bits == 8)) &&
-                            plan.unit_bytes <= plan.line_stride + 1024;
+        const bool direct = plan.direct;
         for (int r = 0; r < rows; r += plan.unit_rows) {
             const int n = std::min(plan.unit_rows, rows - r);
             uint8_t* targets[4];
@@ -534,6 +552,176 @@ struct Reader {
             }
         }
         return STATUS_OK;
+    }
+
+    // Uncompressed rows straight into the pipeline's buffer, a run of rows per read; strips that
+    // follow each other in the file are read as one. Only whole rows are handed on.
+    Status plain_runs()
+    {
+        const bool planar = plan.delivery == Delivery::Planar;
+        const uint64_t stride = plan.line_stride;
+        const uint64_t rps = plan.chunk_height;
+        const uint64_t strip_bytes = rps * stride;
+        const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(stream->size, 0));
+        uint64_t position = UINT64_MAX;
+        for (int plane = 0; plane < plan.read_planes; ++plane) {
+            const uint64_t first = static_cast<uint64_t>(plane) * plan.down;
+            for (uint64_t y = 0; y < page.height;) {
+                const uint64_t want = std::min<uint64_t>(h.lines_per_call, page.height - y);
+                uint64_t got = 0;
+                Status failure = STATUS_OK;
+                while (got < want) {
+                    const uint64_t row = y + got;
+                    uint64_t index = first + row / rps;
+                    if (index >= page.offsets.size() || page.offsets[index] >= size) {
+                        failure = STATUS_INCOMPLETE;
+                        break;
+                    }
+                    const uint64_t offset = page.offsets[index] + row % rps * stride;
+                    uint64_t n = std::min(want - got, rps - row % rps);
+                    while (got + n < want && index + 1 < first + plan.down && index + 1 < page.offsets.size() &&
+                           page.offsets[index + 1] > page.offsets[index] && page.offsets[index + 1] - page.offsets[index] == strip_bytes) {
+                        ++index;
+                        n += std::min(rps, want - got - n);
+                    }
+                    if (position != offset && stream_seek(stream, static_cast<int64_t>(offset), SEEK_SET) != 0) {
+                        failure = STATUS_INCOMPLETE;
+                        break;
+                    }
+                    uint8_t* out = h.line_buffer + got * stride;
+                    const size_t bytes = static_cast<size_t>(n * stride);
+                    const size_t read = stream_read(stream, out, bytes);
+                    position = offset + read;
+                    if (page.fill_order == 2) reverse_bits(out, read);
+                    got += read / stride;
+                    if (read < bytes) {
+                        failure = STATUS_INCOMPLETE;
+                        break;
+                    }
+                }
+                if (got > 0) LUM_TRY(load_put_lines(ctx, planar ? plane : -1, static_cast<int>(y), static_cast<int>(got)));
+                if (failure != STATUS_OK) return failure;
+                y += got;
+            }
+        }
+        return STATUS_OK;
+    }
+
+    // Raw-sample files keep 12 significant bits in 16-bit samples over a narrow range of their
+    // own: the whole picture is read first, then stretched from its darkest to its brightest
+    // value. Rows a short file cut off count neither in the range nor in the picture.
+    Status rescaled()
+    {
+        const bool planar = plan.delivery == Delivery::Planar;
+        const size_t values_per_row = plan.unit_bytes / 2;
+        const bool big = plan.source.big_endian;
+        std::vector<uint16_t> values;
+        values.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(std::max<int64_t>(stream->size, 0)) / 2,
+                                                               uint64_t{values_per_row} * page.height * static_cast<uint64_t>(plan.read_planes))));
+        std::vector<uint64_t> rows_read(static_cast<size_t>(plan.read_planes), 0);
+        uint16_t lo = 0xFFFF, hi = 0;
+        Status failure = STATUS_OK;
+        for (int plane = 0; plane < plan.read_planes && failure == STATUS_OK; ++plane) {
+            for (uint64_t cy = 0; cy < plan.down && failure == STATUS_OK; ++cy) {
+                const uint64_t index = static_cast<uint64_t>(plane) * plan.down + cy;
+                if (index >= page.offsets.size()) {
+                    failure = STATUS_INCOMPLETE;
+                    break;
+                }
+                failure = decoder.open(stream, page.offsets[index], 0);
+                const uint64_t y0 = cy * plan.chunk_height;
+                const uint64_t rows = std::min<uint64_t>(plan.chunk_height, page.height - y0);
+                for (uint64_t r = 0; r < rows && failure == STATUS_OK; ++r) {
+                    failure = decoder.next_unit(unit.data());
+                    if (failure != STATUS_OK) break;
+                    for (size_t i = 0; i < values_per_row; ++i) {
+                        const uint8_t* b = unit.data() + 2 * i;
+                        const uint16_t v = static_cast<uint16_t>((big ? (b[0] << 8 | b[1]) : (b[1] << 8 | b[0])) >> 4);
+                        lo = std::min(lo, v);
+                        hi = std::max(hi, v);
+                        values.push_back(v);
+                    }
+                    ++rows_read[static_cast<size_t>(plane)];
+                }
+            }
+        }
+
+        SampleFormat bytes = plan.source;
+        bytes.bits = 8;
+        std::vector<uint8_t> row(values_per_row + 16);
+        static const int first[4] = {0, 0, 0, 0};
+        const uint16_t* v = values.data();
+        for (int plane = 0; plane < plan.read_planes; ++plane) {
+            for (uint64_t y = 0; y < rows_read[static_cast<size_t>(plane)]; ++y, v += values_per_row) {
+                for (size_t i = 0; i < values_per_row; ++i)
+                    // A flat picture has no range to stretch: its level is kept as it is.
+                    row[i] = static_cast<uint8_t>(hi > lo ? (v[i] - lo) * 255 / (hi - lo) : v[i] >> 4);
+                const int cols = static_cast<int>(plan.chunk_width);
+                if (planar) tiff_pick_channels(bytes, row.data(), cols, first, 1, h.line_buffer);
+                else tiff_pick_channels(bytes, row.data(), cols, plan.pick, plan.channels, h.line_buffer);
+                LUM_TRY(load_put_lines(ctx, planar ? plane : -1, static_cast<int>(y), 1));
+            }
+        }
+        return failure;
+    }
+
+    // YCbCr in separate planes: the luma plane at full size, then Cb and Cr planes of one sample
+    // per block, each plane in its own strips of rows-per-strip rows (of blocks, for chroma).
+    // All three are needed for any pixel, so the planes are gathered before rows are handed on.
+    Status ycbcr_planes()
+    {
+        const uint64_t bh = static_cast<uint64_t>(plan.block_h), bv = static_cast<uint64_t>(plan.block_v);
+        const uint64_t width[3] = {page.width, (page.width + bh - 1) / bh, (page.width + bh - 1) / bh};
+        const uint64_t height[3] = {page.height, (page.height + bv - 1) / bv, (page.height + bv - 1) / bv};
+        const uint64_t strip_rows[3] = {plan.chunk_height, (plan.chunk_height + bv - 1) / bv, (plan.chunk_height + bv - 1) / bv};
+        std::vector<uint8_t> planes[3];
+        uint64_t rows_read[3] = {0, 0, 0};
+        const SampleFormat one{8, 1, false, false};
+        Status failure = STATUS_OK;
+        for (int plane = 0; plane < 3 && failure == STATUS_OK; ++plane) {
+            const size_t w = static_cast<size_t>(width[plane]);
+            failure = decoder.begin_page(page, static_cast<int>(w), static_cast<int>(strip_rows[plane]), w);
+            unit.assign(w + 16, 0);
+            for (uint64_t cy = 0; cy < plan.down && failure == STATUS_OK; ++cy) {
+                const uint64_t y0 = cy * strip_rows[plane];
+                if (y0 >= height[plane]) break;
+                const uint64_t index = static_cast<uint64_t>(plane) * plan.down + cy;
+                if (index >= page.offsets.size()) {
+                    failure = STATUS_INCOMPLETE;
+                    break;
+                }
+                const Status opened = decoder.open(stream, page.offsets[index], chunk_bytes(page, static_cast<size_t>(index), sorted_offsets, stream->size));
+                if (opened == STATUS_BAD_HEADER) return load_fail(ctx, STATUS_BAD_HEADER, "%s", BAD_LZW);
+                failure = opened;
+                const uint64_t rows = std::min(strip_rows[plane], height[plane] - y0);
+                // Grown strip by strip, so that memory follows what the file really holds.
+                planes[plane].resize(static_cast<size_t>((y0 + rows) * w));
+                for (uint64_t r = 0; r < rows && failure == STATUS_OK; ++r) {
+                    failure = decoder.next_unit(unit.data());
+                    if (failure != STATUS_OK) break;
+                    uint8_t* out = planes[plane].data() + (y0 + r) * w;
+                    if (plan.predictor > 1) {
+                        bool big = false;
+                        tiff_undo_predictor(plan.predictor, one, unit.data(), static_cast<int>(w), &big);
+                    }
+                    std::memcpy(out, unit.data(), w);
+                    rows_read[plane] = y0 + r + 1;
+                }
+            }
+        }
+
+        // Rows whose luma and both chroma samples were all read.
+        const uint64_t lines = std::min({rows_read[0], rows_read[1] * bv, rows_read[2] * bv, page.height});
+        const size_t cw = static_cast<size_t>(width[1]);
+        for (uint64_t y = 0; y < lines; ++y) {
+            const uint8_t* luma = planes[0].data() + y * width[0];
+            const uint8_t* cb = planes[1].data() + (y / bv) * cw;
+            const uint8_t* cr = planes[2].data() + (y / bv) * cw;
+            uint8_t* out = h.line_buffer;
+            for (uint64_t x = 0; x < page.width; ++x, out += 3) ycc.to_rgb(luma[x], cb[x / bh], cr[x / bh], out);
+            LUM_TRY(load_put_lines(ctx, -1, static_cast<int>(y), 1));
+        }
+        return failure;
     }
 
     void place_in_place(uint8_t* data)

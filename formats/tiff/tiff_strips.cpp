@@ -249,10 +249,19 @@ Status ChunkDecoder::open(Stream* stream, uint64_t offset, uint64_t byte_count)
     }
     case TIFF_COMPRESSION_DEFLATE:
     case TIFF_COMPRESSION_ADOBE_DEFLATE:
-        inflateReset(&zlib_);
-        zlib_.next_in = data_.data();
-        zlib_.avail_in = static_cast<uInt>(std::min<size_t>(data_.size(), UINT32_MAX));
+    {
+        // A well-formed two-byte header is checked here and the deflate data inflated bare: the
+        // checksum at the end of the stream is never reached (decoding stops when the strip is
+        // full), so keeping it up to date along the way would be work for nothing.
+        const uint8_t* d = data_.data();
+        const bool plain_header = data_.size() >= 2 && (d[0] & 0x0F) == 8 && (d[0] >> 4) <= 7 &&
+                                  ((d[0] << 8) | d[1]) % 31 == 0 && !(d[1] & 0x20);
+        inflateReset2(&zlib_, plain_header ? -15 : 15);
+        const size_t skip = plain_header ? 2 : 0;
+        zlib_.next_in = data_.data() + skip;
+        zlib_.avail_in = static_cast<uInt>(std::min<size_t>(data_.size() - skip, UINT32_MAX));
         zlib_resynced_ = false;
+    }
         break;
     case TIFF_COMPRESSION_CCITT_RLE:
         fax_.start(data_.data(), data_.size(), FaxCoding::ModifiedHuffman, false, chunk_width_);

@@ -6,6 +6,7 @@
 #include "core/line_convert.h"
 #include "formats/common/writable_types.h"
 #include "formats/x11/x11_codecs.h"
+#include "formats/common/write_file.h"
 
 const char XPM_PIXEL_CHARACTERS[66] = "`.#abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
@@ -110,10 +111,5 @@ void xpm_writable_types(WritableType list[FORMAT_WRITABLE_MAX])
 Status xpm_write(const char* file_name, SaveContext* ctx)
 {
     if (ctx->type & PIXEL_ANYCOLOR) return STATUS_TYPE_UNSUPPORTED;
-    Stream* out = stream_open(file_name, STREAM_WRITE);
-    if (!out) return STATUS_CREATE_FAILED;
-    Status status = write_file(out, ctx);
-    if (status == STATUS_OK && std::fflush(out->file) != 0) status = STATUS_WRITE_FAILED;
-    stream_close(out);
-    return status;
+    return write_file_with(file_name, [ctx](Stream* out) { return write_file(out, ctx); });
 }

@@ -24,7 +24,9 @@ TEST(MainToolbar, OnlyAboutAndQuitShowOnTheHomeScreen)
     for (const ToolbarButton& b : TOOLBAR_BUTTONS) {
         home += toolbar_button_visible(b, Screen::home);
         editing += toolbar_button_visible(b, Screen::editing);
-        if (b.command == CMD_ABOUT || b.command == CMD_QUIT) EXPECT_TRUE(toolbar_button_visible(b, Screen::home));
+        if (b.command == CMD_ABOUT || b.command == CMD_QUIT) {
+            EXPECT_TRUE(toolbar_button_visible(b, Screen::home));
+        }
     }
     EXPECT_EQ(home, 2);
     EXPECT_EQ(editing, 13);

@@ -130,7 +130,9 @@ TEST(LanguageMenu, TranslatesOnlyTheItemsItNamesInMenuOrder)
     EXPECT_EQ(got[2], "Auto levels");
     // "Blur" stood before the point the walk had reached: it and everything after keep theirs.
     for (size_t i = 4; i < got.size(); ++i)
-        if (got[i] != "-") EXPECT_EQ(got[i], "") << i;
+        if (got[i] != "-") {
+            EXPECT_EQ(got[i], "") << i;
+        }
 }
 
 TEST(LanguageMenu, EachMenuLevelStartsAgainAtTheSection)
@@ -155,7 +157,9 @@ TEST(LanguageFiles, TheShippedEnglishFileNamesEveryKey)
     LanguageFile f;
     ASSERT_TRUE(f.open(std::string(LUMEVA_SOURCE_DIR) + "/resources/en.lng"));
     for (int id = 1; id <= 27; ++id)
-        if (language_string_key(id)) EXPECT_TRUE(f.string(id)) << language_string_key(id);
+        if (language_string_key(id)) {
+            EXPECT_TRUE(f.string(id)) << language_string_key(id);
+        }
     EXPECT_EQ(f.string(1).value_or("?"), "Quit");
     EXPECT_TRUE(f.dialog_title("IDD_ABOUT"));
     // Every menu level translates completely: the keys stand in the menus' order.

@@ -9,7 +9,7 @@
 TEST(BitmapRegisterList, ReportsLeftBitmapsNewestFirstAndEmpties)
 {
     BitmapRegister r;
-    int a, b, c;
+    int a = 0, b = 0, c = 0;
     ASSERT_TRUE(r.add(BitmapKind::dib_section, &a, "one.cpp", 1));
     ASSERT_TRUE(r.add(BitmapKind::compatible_bitmap, &b, "two.cpp", 2));
     ASSERT_TRUE(r.add(BitmapKind::dib_bitmap, &c, "three.cpp", 3));

@@ -245,7 +245,9 @@ TEST_F(Corpus, EveryFileLoadsAsItsFormatOrIsNotRecognised)
         // Vector documents are rendered at sizes of our own rule, checked by their codecs' tests;
         // metafiles need Windows.
         if (e.notes.find("vector/PostScript") != std::string::npos) {
-            if (!metafile_supported() && (e.format == "wmf" || e.format == "emf")) EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
+            if (!metafile_supported() && (e.format == "wmf" || e.format == "emf")) {
+                EXPECT_EQ(status, STATUS_UNKNOWN_FORMAT);
+            }
             file_info_free_texts(&info);
             picture_free(&pic);
             continue;

@@ -94,14 +94,6 @@ protected:
     SaveParams params{};
 };
 
-std::string read_all(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 TEST_F(Saving, WritableTypesDecideWhatAFormatTakes)
 {
     TempFile out(".jpg");
@@ -151,7 +143,7 @@ TEST_F(Saving, ExtensionsAreSetUnlessNumeric)
     char returned[512] = {};
     ASSERT_EQ(save_picture(target.path(), &rgb, &params, returned, sizeof returned), STATUS_OK);
     EXPECT_EQ(expected, returned);
-    EXPECT_EQ(read_all(expected.c_str()), std::string("\x09\x08\x07", 3));
+    EXPECT_EQ(read_file(expected.c_str()), std::string("\x09\x08\x07", 3));
     std::remove(expected.c_str());
 }
 
@@ -162,7 +154,7 @@ TEST_F(Saving, AFailingWriterLeavesTheUsersFileAsItWas)
     Picture& rgb = make(PIXEL_RGB, 1, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9});
     script.fail_after = 2;
     EXPECT_EQ(save_picture(photo.path(), &rgb, &params), STATUS_WRITE_FAILED);
-    EXPECT_EQ(read_all(photo.path()), "the original photo");
+    EXPECT_EQ(read_file(photo.path()), "the original photo");
     const std::filesystem::path target(photo.path());
     for (const auto& entry : std::filesystem::directory_iterator(target.parent_path())) {
         const std::string name = entry.path().filename().string();
@@ -172,7 +164,7 @@ TEST_F(Saving, AFailingWriterLeavesTheUsersFileAsItWas)
     }
     script.fail_after = -1;
     EXPECT_EQ(save_picture(photo.path(), &rgb, &params), STATUS_OK);
-    EXPECT_EQ(read_all(photo.path()), std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09", 9));
+    EXPECT_EQ(read_file(photo.path()), std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09", 9));
     EXPECT_EQ(save_picture("/no/such/folder/x.jpg", &rgb, &params), STATUS_CREATE_FAILED);
 }
 

@@ -33,14 +33,6 @@ struct RecordingView : DocumentView {
     bool view_selection(int*, int*, int*, int*) override { return false; }
 };
 
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 Bytes pixels(const Picture* p)
 {
     Bytes out;

@@ -73,14 +73,6 @@ private:
     std::deque<Picture> pictures_;  // references handed out stay valid
 };
 
-inline std::string read_file(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 inline Bytes row_bytes(const Picture& p, int y)
 {
     const uint8_t* r = picture_line(&p, y);

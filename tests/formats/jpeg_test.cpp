@@ -27,14 +27,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 class Jpeg : public ::testing::Test {
 protected:
     void SetUp() override { library_init(); }

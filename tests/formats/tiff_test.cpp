@@ -160,6 +160,8 @@ std::string lzw_code(const std::string& data, const LzwParams& params)
     return out;
 }
 
+std::vector<std::string> random_rows(int width, int height, unsigned seed);
+
 class Tiff : public CodecTest {
 protected:
     Picture& load_ok(const std::string& bytes, uint32_t flags = 0, int page = 0)
@@ -310,6 +312,65 @@ TEST_F(Tiff, TilesAreReadAsTiles)
     ASSERT_EQ(p.width, w);
     for (int y = 0; y < h; ++y)
         EXPECT_EQ(row_bytes(p, y), Bytes(full.begin() + y * w * 3, full.begin() + (y + 1) * w * 3)) << y;
+}
+
+// Uncompressed rows are read many at a time, strips that follow each other in the file as one:
+// runs that cross strips, gaps between strips, separate planes, missing strips.
+TEST_F(Tiff, UncompressedStripsReadInRuns)
+{
+    const int w = 3000, h = 100, rps = 7;
+    auto pixel = [](int x, int y, int c) { return static_cast<char>(x * 7 + y * 13 + c * 101); };
+    for (bool planar : {false, true}) {
+        SCOPED_TRACE(planar ? "planar" : "contiguous");
+        PageParts page = plain_page(w, h, 8, 3, 2, "");
+        page.strips.clear();
+        page.set(278, 4, {rps});
+        if (planar) page.shorts(284, {2});
+        for (int plane = 0; plane < (planar ? 3 : 1); ++plane)
+            for (int y0 = 0; y0 < h; y0 += rps) {
+                std::string strip;
+                for (int y = y0; y < std::min(h, y0 + rps); ++y)
+                    for (int x = 0; x < w; ++x)
+                        for (int c = 0; c < 3; ++c)
+                            if (!planar || c == plane) strip += pixel(x, y, c);
+                if (y0 % 3 == 0) strip += "gap!";  // the next strip does not follow directly
+                page.strips.push_back(strip);
+            }
+        auto expect_rows = [&](const Picture& p, int rows) {
+            for (int y = 0; y < h; ++y) {
+                const Bytes row = row_bytes(p, y);
+                bool same = true;
+                for (int x = 0; x < w && same; ++x)
+                    for (int c = 0; c < 3 && same; ++c) same = row[static_cast<size_t>(3 * x + c)] == static_cast<uint8_t>(y < rows ? pixel(x, y, c) : 0);
+                EXPECT_TRUE(same) << "row " << y;
+            }
+        };
+        expect_rows(load_ok(TiffBytes(planar).build({page})), h);
+
+        // Without the last two strips (of the first plane): the rows before them, "incomplete".
+        if (!planar) {
+            page.strips.resize(page.strips.size() - 2);
+            const std::string file = TiffBytes().build({page});
+            Picture pic{};
+            EXPECT_EQ(load_bytes(file, ".tif", &pic, params("tiff")), STATUS_INCOMPLETE);
+            picture_free(&pic);
+            expect_rows(load_ok(file, LOAD_ACCEPT_DAMAGED), 13 * rps);
+        }
+    }
+
+    // Bilevel rows with the least significant bit first read as their bit-reversed twins.
+    const std::vector<std::string> rows = random_rows(13, 9, 5);
+    std::string plain, reversed;
+    for (const std::string& r : rows) plain += r;
+    reversed = plain;
+    reverse_bits(reinterpret_cast<uint8_t*>(reversed.data()), reversed.size());
+    PageParts first = plain_page(13, 9, 1, 1, 1, plain), second = plain_page(13, 9, 1, 1, 1, reversed);
+    first.set(278, 4, {9});
+    second.shorts(266, {2});
+    Picture& a = load_ok(TiffBytes().build({first}));
+    Picture& b = load_ok(TiffBytes().build({second}));
+    for (int y = 0; y < 9; ++y) EXPECT_EQ(row_bytes(a, y), row_bytes(b, y)) << y;
+    EXPECT_EQ(row_bytes(a, 8)[0], static_cast<uint8_t>(rows[8][0]));
 }
 
 // --- compressions ------------------------------------------------------------------------------
@@ -472,6 +533,156 @@ TEST_F(Tiff, SubsampledYCbCrBecomesRgb)
     EXPECT_GE(red[6], 250);
     EXPECT_LE(red[7], 5);
     EXPECT_LE(red[8], 5);
+}
+
+// Files of 16-bit samples with a raw-sample tag hold 12 significant bits over a narrow range:
+// they are stretched from their darkest to their brightest value.
+TEST_F(Tiff, RawSampleFilesAreStretchedOverTheirRange)
+{
+    auto grey16 = [](const TiffBytes& b, const std::vector<uint32_t>& values, int w, int h) {
+        std::string d;
+        for (uint32_t v : values) b.u16(d, v);
+        PageParts page = plain_page(w, h, 16, 1, 1, d);
+        page.set(33628, 4, {0});
+        return b.build({page});
+    };
+    const std::vector<uint32_t> ramp = {0x0100, 0x0800, 0x1000, 0x0400, 0x0FF0, 0x0180};
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big-endian" : "little-endian");
+        // Shifted: 16 128 256 / 64 255 24, so 16 is black and 256 white.
+        Picture& p = load_ok(grey16(TiffBytes(big), ramp, 3, 2));
+        ASSERT_EQ(p.type, PIXEL_GREY);
+        EXPECT_EQ(row_bytes(p, 0), (Bytes{0, 119, 255}));
+        EXPECT_EQ(row_bytes(p, 1), (Bytes{51, 253, 8}));
+    }
+
+    // Without the tag the same file keeps the high bytes.
+    TiffBytes b;
+    std::string d;
+    for (uint32_t v : ramp) b.u16(d, v);
+    EXPECT_EQ(row_bytes(load_ok(b.build({plain_page(3, 2, 16, 1, 1, d)})), 1), (Bytes{0x04, 0x0F, 0x01}));
+
+    // A flat picture has no range: it keeps its level rather than dividing by zero.
+    EXPECT_EQ(row_bytes(load_ok(grey16(b, std::vector<uint32_t>(6, 0x0800), 3, 2)), 1), (Bytes{8, 8, 8}));
+
+    // A file cut inside its last row: the whole rows, stretched over their own range.
+    const std::string whole = grey16(b, {0x0100, 0x0800, 0x1000, 0x0400, 0x0FF0, 0x0180, 0xFFF0, 0x0000, 0x0000}, 3, 3);
+    const std::string cut = whole.substr(0, whole.size() - 4 - (whole.size() & 1));
+    Picture pic{};
+    EXPECT_EQ(load_bytes(cut, ".tif", &pic, params("tiff")), STATUS_INCOMPLETE);
+    picture_free(&pic);
+    Picture& partial = load_ok(cut, LOAD_ACCEPT_DAMAGED);
+    EXPECT_EQ(row_bytes(partial, 0), (Bytes{0, 119, 255}));
+    EXPECT_EQ(row_bytes(partial, 2), (Bytes{0, 0, 0}));
+}
+
+// YCbCr in three planes: luma at full size, Cb and Cr with one sample per block.
+struct YccPlanes {
+    int w, h, bh, bv;
+    std::vector<uint8_t> y, cb, cr;
+    int cw() const { return (w + bh - 1) / bh; }
+    int ch() const { return (h + bv - 1) / bv; }
+};
+
+YccPlanes ycc_planes(int w, int h, int bh, int bv, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    YccPlanes p{w, h, bh, bv, {}, {}, {}};
+    for (int i = 0; i < w * h; ++i) p.y.push_back(static_cast<uint8_t>(rng()));
+    for (int i = 0; i < p.cw() * p.ch(); ++i) {
+        p.cb.push_back(static_cast<uint8_t>(rng()));
+        p.cr.push_back(static_cast<uint8_t>(rng()));
+    }
+    return p;
+}
+
+// The same pixels in contiguous blocks, the layout the reader has long understood.
+std::string ycc_blocks(const YccPlanes& p)
+{
+    std::string d;
+    for (int by = 0; by < p.ch(); ++by)
+        for (int bx = 0; bx < p.cw(); ++bx) {
+            for (int j = 0; j < p.bv; ++j)
+                for (int i = 0; i < p.bh; ++i) {
+                    const int x = std::min(bx * p.bh + i, p.w - 1), y = std::min(by * p.bv + j, p.h - 1);
+                    d += static_cast<char>(p.y[static_cast<size_t>(y * p.w + x)]);
+                }
+            d += static_cast<char>(p.cb[static_cast<size_t>(by * p.cw() + bx)]);
+            d += static_cast<char>(p.cr[static_cast<size_t>(by * p.cw() + bx)]);
+        }
+    return d;
+}
+
+// Strips of `rows` luma rows (rows / bv chroma rows), each plane in turn; PackBits on request.
+PageParts ycc_planar_page(const YccPlanes& p, int rows, bool packbits)
+{
+    PageParts page = plain_page(p.w, p.h, 8, 3, 6, "");
+    page.strips.clear();
+    page.shorts(284, {2}).shorts(530, {static_cast<uint32_t>(p.bh), static_cast<uint32_t>(p.bv)});
+    page.set(278, 4, {static_cast<uint32_t>(rows)});
+    if (packbits) page.shorts(259, {32773});
+    auto add = [&](const std::vector<uint8_t>& plane, int width, int height, int strip_rows) {
+        for (int y0 = 0; y0 < height; y0 += strip_rows) {
+            std::string strip;
+            for (int y = y0; y < std::min(height, y0 + strip_rows); ++y) {
+                if (packbits) strip += static_cast<char>(width - 1);  // one literal run per row
+                strip.append(reinterpret_cast<const char*>(plane.data()) + y * width, static_cast<size_t>(width));
+            }
+            page.strips.push_back(strip);
+        }
+    };
+    add(p.y, p.w, p.h, rows);
+    add(p.cb, p.cw(), p.ch(), rows / p.bv);
+    add(p.cr, p.cw(), p.ch(), rows / p.bv);
+    return page;
+}
+
+TEST_F(Tiff, PlanarYCbCrWithSubsampling)
+{
+    // Known pixels first: neutral chroma leaves grey levels, one block of pure red chroma.
+    YccPlanes known{5, 3, 2, 2, {}, {}, {}};
+    known.y = {10, 20, 76, 76, 50, 30, 40, 76, 76, 60, 70, 80, 90, 100, 110};
+    known.cb = {128, 85, 128, 128, 128, 128};
+    known.cr = {128, 255, 128, 128, 128, 128};
+    Picture& k = load_ok(TiffBytes().build({ycc_planar_page(known, 2, false)}));
+    ASSERT_EQ(k.type, PIXEL_RGB);
+    ASSERT_EQ(k.width, 5);
+    EXPECT_EQ(row_bytes(k, 0)[0], 10);
+    EXPECT_EQ(row_bytes(k, 0)[14], 50);
+    EXPECT_EQ(row_bytes(k, 2), (Bytes{70, 70, 70, 80, 80, 80, 90, 90, 90, 100, 100, 100, 110, 110, 110}));
+    for (int y : {0, 1})
+        for (int x : {2, 3}) {
+            const Bytes row = row_bytes(k, y);
+            EXPECT_GE(row[static_cast<size_t>(3 * x)], 250) << x << "," << y;
+            EXPECT_LE(row[static_cast<size_t>(3 * x + 1)], 5);
+            EXPECT_LE(row[static_cast<size_t>(3 * x + 2)], 5);
+        }
+
+    // Every subsampling, odd sizes, several strips, both byte orders: the same picture as the
+    // contiguous layout gives.
+    unsigned seed = 1;
+    for (const auto& [bh, bv] : {std::pair{1, 1}, {2, 1}, {2, 2}, {4, 1}, {4, 2}, {1, 2}})
+        for (bool big : {false, true}) {
+            SCOPED_TRACE(std::to_string(bh) + "x" + std::to_string(bv) + (big ? " MM" : " II"));
+            const YccPlanes p = ycc_planes(11, 7, bh, bv, seed++);
+            PageParts contiguous = plain_page(11, 7, 8, 3, 6, ycc_blocks(p));
+            contiguous.shorts(530, {static_cast<uint32_t>(bh), static_cast<uint32_t>(bv)});
+            Picture& want = load_ok(TiffBytes(big).build({contiguous}));
+            Picture& got = load_ok(TiffBytes(big).build({ycc_planar_page(p, 2 * bv, big)}));
+            ASSERT_EQ(got.type, PIXEL_RGB);
+            for (int y = 0; y < 7; ++y) EXPECT_EQ(row_bytes(got, y), row_bytes(want, y)) << y;
+        }
+
+    // The last Cr strip missing: only rows whose three samples were read, then "incomplete".
+    PageParts cut = ycc_planar_page(known, 2, true);
+    cut.strips.back() = "\x02\x90";  // a literal run of three with one byte left
+    const std::string file = TiffBytes().build({cut});
+    Picture pic{};
+    EXPECT_EQ(load_bytes(file, ".tif", &pic, params("tiff")), STATUS_INCOMPLETE);
+    picture_free(&pic);
+    Picture& partial = load_ok(file, LOAD_ACCEPT_DAMAGED);
+    EXPECT_EQ(row_bytes(partial, 1)[0], 30);
+    EXPECT_EQ(row_bytes(partial, 2), Bytes(15, 0));
 }
 
 // --- writing -----------------------------------------------------------------------------------

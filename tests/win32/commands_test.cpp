@@ -15,6 +15,7 @@
 #include "core/format.h"
 #include "core/save.h"
 #include "resources/resource.h"
+#include "support/files.h"
 #include "win32/dialog_driver.h"
 
 namespace {
@@ -43,18 +44,6 @@ bool write_picture(const std::string& path, const char* format, int width, int h
     const bool ok = save_picture(path.c_str(), &p, &sp) == STATUS_OK;
     picture_free(&p);
     return ok;
-}
-
-std::string read_all(const std::string& path)
-{
-    std::string s;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
 }
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -212,7 +201,7 @@ TEST_F(Commands, ClickInsideTheFrameCrops)
 TEST_F(Commands, SameNameAfterNewNameWritesTheOpenedFile)
 {
     ASSERT_TRUE(app->open_photo(jpeg.c_str()));
-    const std::string original = read_all(jpeg);
+    const std::string original = read_file(jpeg);
     run(IDM_SEPIA);
     ASSERT_TRUE(app->document.modified);
     const std::string other = temp_folder() + "lumeva_cmd_other_" + std::to_string(GetCurrentProcessId());
@@ -230,7 +219,7 @@ TEST_F(Commands, SameNameAfterNewNameWritesTheOpenedFile)
     EXPECT_TRUE(exists(other + ".jpg"));
     EXPECT_FALSE(app->document.modified);
     EXPECT_EQ(app->document.file_name, jpeg);
-    EXPECT_EQ(read_all(jpeg), original);
+    EXPECT_EQ(read_file(jpeg), original);
 
     std::wstring question;
     run_driven(IDM_SAVEFILE, [&](HWND d) {
@@ -239,15 +228,15 @@ TEST_F(Commands, SameNameAfterNewNameWritesTheOpenedFile)
         PostMessageW(d, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(question, L"Voulez-vous vraiment \u00e9craser le fichier?");
-    EXPECT_NE(read_all(jpeg), original);
-    EXPECT_EQ(read_all(jpeg), read_all(other + ".jpg"));
+    EXPECT_NE(read_file(jpeg), original);
+    EXPECT_EQ(read_file(jpeg), read_file(other + ".jpg"));
 }
 
 TEST_F(Commands, SameNameNeverOverwritesAPngWithJpegData)
 {
     ASSERT_TRUE(write_picture(png, "png", 300, 200));
     ASSERT_TRUE(app->open_photo(png.c_str()));
-    const std::string original = read_all(png);
+    const std::string original = read_file(png);
     run(IDM_SEPIA);
     std::wstring proposed;
     run_driven(IDM_SAVEFILE, [&](HWND d) { answer_save_dialog(d, std::string(), &proposed); });
@@ -256,14 +245,14 @@ TEST_F(Commands, SameNameNeverOverwritesAPngWithJpegData)
     name = png.substr(slash + 1);
     const std::wstring expected(name.begin(), name.end() - 4);
     EXPECT_EQ(proposed, expected + L".jpg");
-    EXPECT_EQ(read_all(png), original);
+    EXPECT_EQ(read_file(png), original);
     EXPECT_TRUE(app->document.modified);  // cancelled: nothing saved
 
     // Another name: the proposed one is taken by this test's JPEG photo.
     const std::string beside = png.substr(0, png.size() - 4) + "_beside.jpg";
     made.push_back(beside);
     run_driven(IDM_SAVEFILE, [&](HWND d) { answer_save_dialog(d, beside); });
-    EXPECT_EQ(read_all(png), original);
+    EXPECT_EQ(read_file(png), original);
     EXPECT_TRUE(exists(beside));
     EXPECT_FALSE(app->document.modified);
 }

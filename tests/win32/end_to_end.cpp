@@ -22,6 +22,7 @@
 #include "core/save.h"
 #include "editing/document.h"
 #include "resources/resource.h"
+#include "support/files.h"
 
 namespace {
 
@@ -246,18 +247,6 @@ void click_window(HWND w, int x, int y)
     PostMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
-std::string read_all(const std::string& path)
-{
-    std::string s;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -433,7 +422,7 @@ int wmain(int argc, wchar_t** argv)
         const bool loaded = load_picture(saved.c_str(), &got, &lp, nullptr) == STATUS_OK;
         check(loaded && got.width == frame.right - frame.left && got.height == frame.bottom - frame.top,
               "the saved photo has the frame's size");
-        check(read_all(saved) == read_all(expected), "the saved photo is the cropped sepia photo");
+        check(read_file(saved) == read_file(expected), "the saved photo is the cropped sepia photo");
         picture_free(&got);
         DeleteFileA(expected.c_str());
     }

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "app/win32/DlgFont.h"
+#include "app/win32/CBmp.h"
 #include "support/owned.h"
 
 namespace {
@@ -18,7 +18,7 @@ HFONT make_font(int height)
     f.height = -height;
     f.weight = 700;
     wcscpy(f.face, L"Tahoma");
-    LOGFONTW lf = DlgFont::logfont(f);
+    LOGFONTW lf = view_font_logfont(f);
     lf.lfQuality = NONANTIALIASED_QUALITY;  // exact colours to compare
     return CreateFontIndirectW(&lf);
 }

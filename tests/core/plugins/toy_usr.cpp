@@ -21,7 +21,7 @@ PLUGIN_EXPORT int PLUGIN_CALL gfpGetPluginInfo(int, char* label, int label_size,
 {
     std::snprintf(label, static_cast<size_t>(label_size), "Toy pictures (simple)");
 #if defined(TOY_NO_EXTENSION)
-    std::snprintf(extension, static_cast<size_t>(extension_size), "");
+    if (extension_size > 0) extension[0] = '\0';
 #else
     std::snprintf(extension, static_cast<size_t>(extension_size), "tyu;TYW");
 #endif
