@@ -72,7 +72,8 @@ Declaration read_declaration(const char* line, bool started, bool* words, const 
         const char* kind_char = std::strstr(line, "char");
         if (!std::strstr(line, "static") || ((!kind_short || kind_short > end) && (!kind_char || kind_char > end)))
             return Declaration::None;
-        *words = kind_short && kind_short < end;
+        // The type stands before the array's name, which may itself hold "short" or "char".
+        *words = kind_short && kind_short < end && (!kind_char || kind_short < kind_char);
     }
     if (!brace) return Declaration::Started;
     *values = brace + 1;

@@ -72,6 +72,15 @@ TEST_F(X11, XbmWordsGiveTheirLowByteFirst)
     EXPECT_EQ(row_bytes(s, 0), (Bytes{0x7F}));
 }
 
+TEST_F(X11, XbmDataTypeIsTheDeclaredOneNotAWordOfTheArrayName)
+{
+    // "short" inside the name of a byte array does not make its values words.
+    Picture& bytes = load_as("#define t_width 16\n#define t_height 1\nstatic char shortcut_bits[] = {0x01, 0x02};\n", "xbm");
+    EXPECT_EQ(row_bytes(bytes, 0), (Bytes{0x7F, 0xBF}));
+    Picture& words = load_as("#define t_width 16\n#define t_height 1\nstatic unsigned short char_bits[] = {0x0201};\n", "xbm");
+    EXPECT_EQ(row_bytes(words, 0), (Bytes{0x7F, 0xBF}));
+}
+
 TEST_F(X11, XbmRefusalsAndMissingValues)
 {
     load_as("#define t_width 8\n#define t_height 1\n", "xbm", 0, STATUS_UNKNOWN_FORMAT);
