@@ -24,12 +24,13 @@ std::string input_path(const char* extension)
     return g_input_path;
 }
 
-void load_as(const std::string& path, int index, uint32_t flags, int box)
+void load_as(const std::string& path, int index, uint32_t flags, int box, int page)
 {
     LoadParams params;
     load_params_init(&params);
     params.format_index = static_cast<int16_t>(index);
     params.flags = flags;
+    params.image_index = page;
     // Huge declared sizes are legal; decoding thousands of lines of them only slows the search.
     params.line_callback = [](int line, int, void*) { return line >= 512 ? 1 : 0; };
     if (box) {
@@ -46,7 +47,7 @@ void load_as(const std::string& path, int index, uint32_t flags, int box)
 
 }  // namespace
 
-int fuzz_load(const uint8_t* data, size_t size, const char* format, const char* extension)
+int fuzz_load(const uint8_t* data, size_t size, const char* format, const char* extension, int page)
 {
     static bool ready = false;
     if (!ready) {
@@ -59,7 +60,7 @@ int fuzz_load(const uint8_t* data, size_t size, const char* format, const char* 
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     const int index = format_find_by_name(format);
-    load_as(path, index, LOAD_KEEP_COMMENT | LOAD_KEEP_CHUNKS | LOAD_KEEP_TEXTS, 0);
-    load_as(path, index, 7172 | LOAD_KEEP_CHUNKS, 1);
+    load_as(path, index, LOAD_KEEP_COMMENT | LOAD_KEEP_CHUNKS | LOAD_KEEP_TEXTS, 0, 0);
+    load_as(path, index, 7172 | LOAD_KEEP_CHUNKS, 1, page);
     return 0;
 }

@@ -5,5 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// Returns 0 (libFuzzer's convention). `format` is the registry's short name.
-int fuzz_load(const uint8_t* data, size_t size, const char* format, const char* extension);
+// Returns 0 (libFuzzer's convention). `format` is the registry's short name. A `page` above 0
+// has the thumbnail load ask for that page, for readers whose later pages take paths of their own.
+int fuzz_load(const uint8_t* data, size_t size, const char* format, const char* extension, int page = 0);

@@ -39,9 +39,11 @@ constexpr const char* DLL_NAME = "gsdll64.dll";
 constexpr const char* DLL_NAME = "gsdll32.dll";
 #endif
 
-// The registry's word on where an installed interpreter keeps its DLL: the newest version of the
-// first product that has any, as "8.54" subkeys.
-std::string registry_library()
+}  // namespace
+
+// The first product with any version subkey ("8.54") wins, and of its versions the last one the
+// registry enumerates.
+std::string ghostscript_registry_library()
 {
     static const char* const products[] = {"AFPL Ghostscript", "GNU Ghostscript", "Aladdin Ghostscript",
                                            "GPL Ghostscript"};
@@ -81,7 +83,9 @@ std::string registry_library()
     return DLL_NAME;
 }
 
-void* open_default() { return dynamic_library_open(registry_library().c_str()); }
+namespace {
+
+void* open_default() { return dynamic_library_open(ghostscript_registry_library().c_str()); }
 
 #else
 

@@ -16,3 +16,9 @@ bool ghostscript_run(const std::vector<std::string>& arguments);
 // The library file tried, for tests that pretend the interpreter is missing. An empty name puts
 // back the system's usual choice. Forgets what was found out before.
 void ghostscript_set_library_name(const char* name);
+
+#if defined(_WIN32)
+// The library an installed interpreter names in the registry: its "GS_DLL" folder with our DLL's
+// name, or the bare name when no product is registered.
+std::string ghostscript_registry_library();
+#endif

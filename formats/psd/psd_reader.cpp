@@ -253,13 +253,20 @@ void narrow(uint8_t* line, size_t samples)
 
 // The colour table, handed over as soon as the load begins so that a file ending early gets it
 // too: indexed files' colour mode data (256 reds, then greens, then blues), bitmaps' set bits
-// black; none for the others.
-void set_palette(PsdReader& r)
+// black; none for the others. 1-bit planes are gathered into an index (plane p giving bit p), so
+// the bitmap table, of two entries, is for a single plane only: 1-bit RGB files get a table of
+// their eight colours instead.
+void set_palette(PsdReader& r, const HeaderInfo& h)
 {
+    uint8_t palette[768];
     if (r.h.mode == INDEXED && r.colour_data.size() >= 768) {
-        uint8_t palette[768];
         for (int i = 0; i < 256; ++i)
             for (int c = 0; c < 3; ++c) palette[3 * i + c] = r.colour_data[static_cast<size_t>(256 * c + i)];
+        load_set_palette(r.ctx, 0, 8, palette);
+    } else if (r.h.depth == 1 && h.planes > 1) {
+        if (r.h.mode != RGB) return;
+        for (int i = 0; i < 256; ++i)
+            for (int c = 0; c < 3; ++c) palette[3 * i + c] = (i >> c & 1) ? 255 : 0;
         load_set_palette(r.ctx, 0, 8, palette);
     } else if (r.h.depth == 1) {
         load_set_palette(r.ctx, 0, 8, PALETTE_SET_BITS_BLACK);
@@ -285,7 +292,7 @@ Status read_merged(PsdReader& r)
     const size_t line_bytes = stored_line_bytes(r.h, r.h.width);
     std::vector<uint8_t> line16(r.h.depth == 16 ? line_bytes : 0);
     LUM_TRY(load_begin(r.ctx, &h));
-    set_palette(r);
+    set_palette(r, h);
     for (int p = 0; p < planes; ++p) {
         for (int y = 0; y < h.height; ++y) {
             uint8_t* line = r.h.depth == 16 ? line16.data() : h.line_buffer;
@@ -368,7 +375,7 @@ Status read_layer(PsdReader& r, int page)
     int64_t at = r.layer_data_start + static_cast<int64_t>(before);
     LUM_TRY(stream_seek_inside(r.s, at));
     LUM_TRY(load_begin(r.ctx, &h));
-    set_palette(r);
+    set_palette(r, h);
     for (const LayerChannel& c : l->channels) {
         // Transparency goes with red, green and blue only; masks (ids below -1) have rectangles of
         // their own; channels the header has no plane for are left out.

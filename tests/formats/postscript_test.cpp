@@ -2,7 +2,15 @@
 // DOS EPS wrapper and Photoshop blocks, a missing interpreter, temporary files left behind; and
 // the EPS writer's text and its pictures rendered back.
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "formats/codec_files.h"
 #include "formats/postscript/eps_dos_header.h"
@@ -159,6 +167,71 @@ TEST_F(PostScript, MissingOrBrokenInterpreterIsNotRecognised)
         EXPECT_EQ(load(corpus_path("pdf/PDF.pdf"), &pic, any()), STATUS_UNKNOWN_FORMAT);
     }
 }
+
+#if defined(_WIN32)
+// Registry keys made for one test and removed after it, deepest first.
+class RegistryKeys {
+public:
+    ~RegistryKeys()
+    {
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) RegDeleteKeyA(it->first, it->second.c_str());
+    }
+    void add(HKEY root, const std::string& path, const char* dll = nullptr)
+    {
+        HKEY key;
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS)
+            return;
+        if (disposition == REG_CREATED_NEW_KEY) made_.emplace_back(root, path);
+        if (dll) RegSetValueExA(key, "GS_DLL", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll), DWORD(std::strlen(dll) + 1));
+        RegCloseKey(key);
+    }
+
+private:
+    std::vector<std::pair<HKEY, std::string>> made_;
+};
+
+bool any_product_registered()
+{
+    for (const char* product : {"AFPL Ghostscript", "GNU Ghostscript", "Aladdin Ghostscript", "GPL Ghostscript"}) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string("Software\\") + product).c_str(), 0, KEY_READ, &key) ==
+            ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(GhostscriptRegistry, TheInstalledProductNamesTheLibraryFolder)
+{
+    if (any_product_registered()) GTEST_SKIP() << "an interpreter is installed here";
+    EXPECT_EQ(ghostscript_registry_library(), "gsdll64.dll");
+    {
+        RegistryKeys keys;
+        keys.add(HKEY_LOCAL_MACHINE, "Software\\GPL Ghostscript");
+        keys.add(HKEY_LOCAL_MACHINE, "Software\\GPL Ghostscript\\10.02", "C:\\gs\\gs10.02\\bin\\gsdll64.dll");
+        EXPECT_EQ(ghostscript_registry_library(), "C:\\gs\\gs10.02\\bin\\gsdll64.dll");
+        // The user's own value comes first.
+        keys.add(HKEY_CURRENT_USER, "Software\\GPL Ghostscript");
+        keys.add(HKEY_CURRENT_USER, "Software\\GPL Ghostscript\\10.02", "D:\\mine\\gsdll32.dll");
+        EXPECT_EQ(ghostscript_registry_library(), "D:\\mine\\gsdll64.dll");
+        // An earlier product in the search order wins over a later one.
+        keys.add(HKEY_LOCAL_MACHINE, "Software\\AFPL Ghostscript");
+        keys.add(HKEY_LOCAL_MACHINE, "Software\\AFPL Ghostscript\\8.54", "C:\\afpl\\gsdll32.dll");
+        EXPECT_EQ(ghostscript_registry_library(), "C:\\afpl\\gsdll64.dll");
+    }
+    // A product without a readable value leaves the bare name, loaded from the usual search path.
+    {
+        RegistryKeys keys;
+        keys.add(HKEY_LOCAL_MACHINE, "Software\\GNU Ghostscript");
+        keys.add(HKEY_LOCAL_MACHINE, "Software\\GNU Ghostscript\\9.05");
+        EXPECT_EQ(ghostscript_registry_library(), "gsdll64.dll");
+    }
+    EXPECT_FALSE(any_product_registered());
+}
+#endif
 
 std::string tiff_with_photoshop(const std::string& resources)
 {

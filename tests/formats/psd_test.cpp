@@ -173,6 +173,24 @@ TEST_F(Psd, ModesGreyBitmapIndexedCmykAndLab)
     EXPECT_GT(row_bytes(l, 0)[0], 250);  // L at its top with neutral a and b: white
 }
 
+// Only a single 1-bit plane is a bitmap with a two-entry table; several 1-bit planes are
+// colours of their own and must not take the bitmap's table for an eight- or sixteen-colour one.
+TEST_F(Psd, SeveralOneBitPlanesTakeNoBitmapTable)
+{
+    PsdSpec rgb;
+    rgb.depth = 1;
+    rgb.width = 5;
+    // Pixel 0 red, 1 green, 2 blue, 3 all three, 4 none.
+    Picture& p = load_psd(psd_file(rgb, raw(std::string("\x90\x50\x30", 3))));
+    EXPECT_EQ(picture_to_rgba(p), (Bytes{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0, 255}));
+
+    PsdSpec cmyk = rgb;
+    cmyk.channels = 4;
+    cmyk.mode = 4;
+    cmyk.width = 1;
+    EXPECT_EQ(load_psd(psd_file(cmyk, raw(std::string("\x80\x80\x80\x80", 4)))).width, 1);
+}
+
 TEST_F(Psd, FourthChannelIsAlphaOnlyWhenAskedFor)
 {
     PsdSpec s;
