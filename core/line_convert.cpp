@@ -62,6 +62,23 @@ void unpack_bit_planes(const LineLayout& l, const uint8_t* in, uint8_t* out)
     }
 }
 
+// Planes of 2 or 4 bits (PCX has both): plane p holds bits p x bits and up of each index.
+void unpack_multi_bit_planes(const LineLayout& l, const uint8_t* in, uint8_t* out)
+{
+    const int bits = l.bits;
+    const int per_byte = 8 / bits;
+    const unsigned mask = (1u << bits) - 1;
+    std::memset(out, 0, static_cast<size_t>(l.width));
+    for (int p = 0; p < l.planes; ++p) {
+        const uint8_t* plane = in + static_cast<size_t>(p) * l.bytes_per_plane_line;
+        for (int x = 0; x < l.width; ++x) {
+            const int shift = 8 - bits * (x % per_byte + 1);
+            const unsigned sample = (plane[x / per_byte] >> shift) & mask;
+            out[x] = static_cast<uint8_t>(out[x] | (sample << (p * bits)));
+        }
+    }
+}
+
 void unpack_three_planes(const LineLayout& l, const uint8_t* in, uint8_t* out)
 {
     const bool reversed = l.flags & LAYOUT_REVERSED;
@@ -361,7 +378,8 @@ LineUnpacker line_unpacker_for(const LineLayout& l, bool bilevel_result, SampleK
     if (l.planes > 1) {
         if (total <= 8) {
             *kind = SAMPLES_BYTE;
-            return unpack_bit_planes;
+            if (l.bits == 1) return unpack_bit_planes;
+            return l.bits == 2 || l.bits == 4 ? unpack_multi_bit_planes : nullptr;
         }
         if (l.planes == 3 && l.bits == 8) {
             *kind = SAMPLES_RGB;

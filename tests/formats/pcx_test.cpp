@@ -143,6 +143,33 @@ TEST_F(Pcx, PalettesByVersionAndDepth)
     EXPECT_EQ(row_bytes(t, 0), (Bytes{1, 3, 5, 2, 4, 6}));
 }
 
+TEST_F(Pcx, PlanesOfSeveralBitsGiveTheirBitsOfTheIndex)
+{
+    // Two planes of 4 bits: plane 0 holds the low half of each index, plane 1 the high half.
+    PcxSpec s;
+    s.rle = 0;
+    s.bits = 4;
+    s.planes = 2;
+    s.bytes_per_line = 2;
+    const std::string line("\x12\x34\x56\x78", 4);
+    Picture& p = load_pcx(pcx_file(s, line + line + vga_palette()));
+    ASSERT_EQ(p.width, 4);
+    ASSERT_EQ(p.type, PIXEL_COLORS);
+    const Bytes row = row_bytes(p, 0);
+    EXPECT_EQ(Bytes(row.begin(), row.begin() + 4), (Bytes{0x51, 0x62, 0x73, 0x84}));
+
+    // Four planes of 2 bits.
+    s.bits = 2;
+    s.planes = 4;
+    s.bytes_per_line = 1;
+    // Pixel 0: planes give 3, 0, 1, 2 -> 0b10'01'00'11.
+    const std::string line2("\xC0\x00\x40\x80", 4);
+    Picture& q = load_pcx(pcx_file(s, line2 + line2 + vga_palette()));
+    const Bytes qrow = row_bytes(q, 0);
+    EXPECT_EQ(qrow[0], 0x93);
+    EXPECT_EQ(qrow[1], 0x00);
+}
+
 TEST_F(Pcx, RleLinesAndDamagedFiles)
 {
     PcxSpec s;
