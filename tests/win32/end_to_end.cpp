@@ -130,21 +130,38 @@ void screenshot(const char* name)
     picture_free(&p);
 }
 
-// Pixels of a window on screen close to a colour (0x00BBGGRR), within 40 on each component.
+// Pixels of a window on screen close to a colour (0x00BBGGRR), within 40 on each component. The
+// window's screen area is copied once: a GetPixel a pixel costs the display server a round trip.
 int count_colour(HWND window, COLORREF colour)
 {
     RECT r;
     GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w < 1 || h < 1) return 0;
     HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     int n = 0;
-    for (int y = r.top; y < r.bottom; y += 1)
-        for (int x = r.left; x < r.right; x += 1) {
-            const COLORREF c = GetPixel(screen, x, y);
-            if (std::abs(int(GetRValue(c)) - int(GetRValue(colour))) < 40 &&
-                std::abs(int(GetGValue(c)) - int(GetGValue(colour))) < 40 &&
-                std::abs(int(GetBValue(c)) - int(GetBValue(colour))) < 40)
+    if (dib) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const uint8_t* px = static_cast<const uint8_t*>(bits);  // blue, green, red, unused
+        for (int i = 0; i < w * h; ++i, px += 4)
+            if (std::abs(int(px[2]) - int(GetRValue(colour))) < 40 && std::abs(int(px[1]) - int(GetGValue(colour))) < 40 &&
+                std::abs(int(px[0]) - int(GetBValue(colour))) < 40)
                 ++n;
-        }
+        SelectObject(memory, old);
+        DeleteObject(dib);
+    }
+    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return n;
 }
