@@ -23,6 +23,7 @@
 #include "editing/document.h"
 #include "resources/resource.h"
 #include "support/files.h"
+#include "win32/window_testing.h"
 
 namespace {
 
@@ -100,28 +101,15 @@ void screenshot(const char* name)
     // Every window painted: the program idle, then a moment for the display server.
     if (program) WaitForInputIdle(program, 5000);
     Sleep(1000);
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const window_testing::Shot shot =
+        window_testing::shoot_screen(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     Picture p{};
-    if (!picture_alloc(&p, PIXEL_BGR, 4, w, h)) return;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const int stride = (w * 3 + 3) & ~3;
-    for (int y = 0; y < h; ++y) std::memcpy(picture_line(&p, y), static_cast<uint8_t*>(bits) + y * stride, w * 3);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    if (shot.width < 1 || !picture_alloc(&p, PIXEL_BGR, 4, shot.width, shot.height)) return;
+    for (int y = 0; y < shot.height; ++y) {
+        const uint8_t* in = &shot.bits[static_cast<size_t>(y) * shot.width * 4];
+        uint8_t* out = picture_line(&p, y);
+        for (int x = 0; x < shot.width; ++x) std::memcpy(out + 3 * x, in + 4 * x, 3);
+    }
     SaveParams sp;
     save_params_init(&sp);
     sp.format_index = static_cast<int16_t>(format_find_by_name("png"));
@@ -130,39 +118,21 @@ void screenshot(const char* name)
     picture_free(&p);
 }
 
-// Pixels of a window on screen close to a colour (0x00BBGGRR), within 40 on each component. The
-// window's screen area is copied once: a GetPixel a pixel costs the display server a round trip.
+// Pixels of a window on screen close to a colour (0x00BBGGRR), within 40 on each component.
 int count_colour(HWND window, COLORREF colour)
 {
     RECT r;
     GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w < 1 || h < 1) return 0;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const window_testing::Shot shot = window_testing::shoot_screen(r);
     int n = 0;
-    if (dib) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-        GdiFlush();
-        const uint8_t* px = static_cast<const uint8_t*>(bits);  // blue, green, red, unused
-        for (int i = 0; i < w * h; ++i, px += 4)
-            if (std::abs(int(px[2]) - int(GetRValue(colour))) < 40 && std::abs(int(px[1]) - int(GetGValue(colour))) < 40 &&
-                std::abs(int(px[0]) - int(GetBValue(colour))) < 40)
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const COLORREF c = shot.at(x, y);
+            if (std::abs(int(GetRValue(c)) - int(GetRValue(colour))) < 40 &&
+                std::abs(int(GetGValue(c)) - int(GetGValue(colour))) < 40 &&
+                std::abs(int(GetBValue(c)) - int(GetBValue(colour))) < 40)
                 ++n;
-        SelectObject(memory, old);
-        DeleteObject(dib);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+        }
     return n;
 }
 

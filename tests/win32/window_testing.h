@@ -64,33 +64,51 @@ struct Shot {
     }
 };
 
+// An area of a device context copied once: a GetPixel a pixel costs a round trip each.
+inline Shot copy_area(HDC dc, int x, int y, int width, int height)
+{
+    Shot s;
+    if (width < 1 || height < 1) return s;
+    HDC memory = CreateCompatibleDC(dc);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (section) {
+        HGDIOBJ old = SelectObject(memory, section);
+        BitBlt(memory, 0, 0, width, height, dc, x, y, SRCCOPY);
+        GdiFlush();
+        s.width = width;
+        s.height = height;
+        s.bits.assign(static_cast<uint8_t*>(bits), static_cast<uint8_t*>(bits) + static_cast<size_t>(width) * height * 4);
+        SelectObject(memory, old);
+        DeleteObject(section);
+    }
+    DeleteDC(memory);
+    return s;
+}
+
 inline Shot shoot(HWND window)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT rc;
     GetClientRect(window, &rc);
-    Shot s;
-    s.width = rc.right;
-    s.height = rc.bottom;
-    if (s.width < 1 || s.height < 1) return s;
     HDC dc = GetDC(window);
-    HDC memory = CreateCompatibleDC(dc);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = s.width;
-    bi.bmiHeader.biHeight = -s.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, s.width, s.height, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    s.bits.assign(static_cast<uint8_t*>(bits), static_cast<uint8_t*>(bits) + static_cast<size_t>(s.width) * s.height * 4);
-    SelectObject(memory, old);
-    DeleteObject(section);
-    DeleteDC(memory);
+    Shot s = copy_area(dc, 0, 0, rc.right, rc.bottom);
     ReleaseDC(window, dc);
+    return s;
+}
+
+// A rectangle of the screen as it shows, whatever window is there (another process's too).
+inline Shot shoot_screen(const RECT& area)
+{
+    HDC screen = GetDC(nullptr);
+    Shot s = copy_area(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    ReleaseDC(nullptr, screen);
     return s;
 }
 
