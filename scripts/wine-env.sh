@@ -18,12 +18,19 @@ wine_prefix_ready() {
     touch "$WINEPREFIX/.lumeva-ready"
   fi
   if [ ! -f "$WINEPREFIX/.lumeva-no-debugger" ]; then
-    # A program that crashes ends at once with its status, rather than waiting on the debugger
-    # that Wine would start for it (a test run would hang until its time-out).
+    # A crash is not handed to a debugger named here (a test run would hang until its time-out).
     wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
       >/dev/null 2>&1 </dev/null || true
     wineserver -w
     touch "$WINEPREFIX/.lumeva-no-debugger"
+  fi
+  if [ ! -f "$WINEPREFIX/.lumeva-no-crash-dialog" ]; then
+    # Wine starts its debugger for a crash even without that value; told not to show its dialog,
+    # it prints the backtrace on the standard error and ends the program instead of waiting.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >/dev/null 2>&1 </dev/null || true
+    wineserver -w
+    touch "$WINEPREFIX/.lumeva-no-crash-dialog"
   fi
   wine_prefix_own_folders
 }
