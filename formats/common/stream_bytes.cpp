@@ -42,44 +42,22 @@ Status stream_read_block(Stream* stream, size_t count, uint8_t** out)
 
 namespace {
 
-template <size_t N>
-Status read_bytes(Stream* stream, uint8_t (&bytes)[N])
+// N bytes decoded by `decode`; a short read gives 0 and STATUS_INCOMPLETE.
+template <typename T, size_t N, T (*decode)(const uint8_t*)>
+Status get_number(Stream* stream, T* out)
 {
-    if (stream_read(stream, bytes, N) == N) return STATUS_OK;
-    for (uint8_t& b : bytes) b = 0;
-    return STATUS_INCOMPLETE;
+    uint8_t bytes[N] = {};
+    if (stream_read(stream, bytes, N) != N) {
+        *out = 0;
+        return STATUS_INCOMPLETE;
+    }
+    *out = decode(bytes);
+    return STATUS_OK;
 }
 
 }  // namespace
 
-Status stream_get_u16le(Stream* stream, uint16_t* out)
-{
-    uint8_t b[2];
-    const Status s = read_bytes(stream, b);
-    *out = le16_at(b);
-    return s;
-}
-
-Status stream_get_u16be(Stream* stream, uint16_t* out)
-{
-    uint8_t b[2];
-    const Status s = read_bytes(stream, b);
-    *out = be16_at(b);
-    return s;
-}
-
-Status stream_get_u32le(Stream* stream, uint32_t* out)
-{
-    uint8_t b[4];
-    const Status s = read_bytes(stream, b);
-    *out = le32_at(b);
-    return s;
-}
-
-Status stream_get_u32be(Stream* stream, uint32_t* out)
-{
-    uint8_t b[4];
-    const Status s = read_bytes(stream, b);
-    *out = be32_at(b);
-    return s;
-}
+Status stream_get_u16le(Stream* stream, uint16_t* out) { return get_number<uint16_t, 2, le16_at>(stream, out); }
+Status stream_get_u16be(Stream* stream, uint16_t* out) { return get_number<uint16_t, 2, be16_at>(stream, out); }
+Status stream_get_u32le(Stream* stream, uint32_t* out) { return get_number<uint32_t, 4, le32_at>(stream, out); }
+Status stream_get_u32be(Stream* stream, uint32_t* out) { return get_number<uint32_t, 4, be32_at>(stream, out); }
