@@ -27,7 +27,7 @@
 #include "core/load.h"
 #include "core/picture_handle.h"
 #include "core/save.h"
-#include "cli/parallel.h"
+#include "core/parallel.h"
 #include "cli/turn.h"
 #include "editing/document.h"
 

@@ -1,7 +1,7 @@
 // Turning and mirroring JPEG photos in batches, without loss wherever the picture allows it.
 #include "cli/turn.h"
 
-#include "cli/parallel.h"
+#include "core/parallel.h"
 
 #include <algorithm>
 #include <atomic>

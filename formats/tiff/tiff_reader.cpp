@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/line_convert.h"
+#include "core/parallel.h"
 #include "formats/common/bit_reader.h"
 #include "formats/common/lzw.h"
 #include "formats/jpeg/jpeg.h"
@@ -492,6 +493,7 @@ struct Reader {
         if (plan.plain_runs) return plain_runs();
         if (plan.rescale) return rescaled();
         if (plan.ycbcr_planes) return ycbcr_planes();
+        if (const unsigned threads = strip_threads(); threads > 1) return parallel_strips(threads);
 
         const uint64_t per_plane = plan.across * plan.down;
         const bool planar = plan.delivery == Delivery::Planar;
@@ -549,6 +551,87 @@ struct Reader {
             if (!page.tiled) {
                 const Status put = load_put_lines(ctx, planar ? plane : -1, static_cast<int>(y0) + r, n);
                 if (put != STATUS_OK) return put;
+            }
+        }
+        return STATUS_OK;
+    }
+
+    // LZW and deflate strips cost far more to decode than to hand on, and each stands alone: on a
+    // machine with cores to spare, a large page's strips are decoded side by side. One thread
+    // alone is no gain, nor is a page of a few strips or a small one.
+    unsigned strip_threads() const
+    {
+        const uint32_t c = page.compression;
+        const bool costly = c == TIFF_COMPRESSION_LZW || c == TIFF_COMPRESSION_DEFLATE || c == TIFF_COMPRESSION_ADOBE_DEFLATE;
+        if (!costly || page.tiled || plan.unit_rows != 1 || plan.down < 4) return 1;
+        const uint64_t decoded = uint64_t{plan.unit_bytes} * page.height * static_cast<uint64_t>(plan.read_planes);
+        if (decoded < (2u << 20) || plan.chunk_height * plan.unit_bytes > (16u << 20)) return 1;
+        return parallel_threads(static_cast<size_t>(plan.down));
+    }
+
+    // Batches of strips: their bytes read here, decoded on `threads` threads, then their rows
+    // handed on in order. A strip that fails hands on the rows it reached and ends the page, as
+    // it would read one strip at a time.
+    Status parallel_strips(unsigned threads)
+    {
+        struct Strip {
+            std::vector<uint8_t> data;  // compressed, then the decoder's spent buffer
+            std::vector<uint8_t> rows;
+            int rows_done = 0;
+            Status status = STATUS_OK;
+        };
+        std::vector<std::unique_ptr<ChunkDecoder>> decoders(threads);
+        for (auto& d : decoders) {
+            d.reset(new ChunkDecoder);
+            LUM_TRY(d->begin_page(page, static_cast<int>(plan.chunk_width), static_cast<int>(plan.chunk_height), plan.unit_bytes));
+        }
+        const size_t strip_bytes = static_cast<size_t>(plan.chunk_height) * plan.unit_bytes;
+        const uint64_t batch = std::max<uint64_t>(2 * threads, (8u << 20) / std::max<size_t>(strip_bytes, 1));
+        std::vector<Strip> strips(static_cast<size_t>(std::min(batch, plan.down)));
+        const bool planar = plan.delivery == Delivery::Planar;
+        uint8_t* target = h.line_buffer;
+        for (int plane = 0; plane < plan.read_planes; ++plane) {
+            for (uint64_t first = 0; first < plan.down; first += strips.size()) {
+                const size_t count = static_cast<size_t>(std::min<uint64_t>(strips.size(), plan.down - first));
+                size_t fetched = 0;
+                while (fetched < count) {
+                    Strip& strip = strips[fetched];
+                    const uint64_t index = static_cast<uint64_t>(plane) * plan.down + first + fetched++;
+                    strip.rows_done = 0;
+                    strip.status = STATUS_INCOMPLETE;
+                    if (index >= page.offsets.size()) break;
+                    const uint64_t bytes = chunk_bytes(page, static_cast<size_t>(index), sorted_offsets, stream->size);
+                    strip.status = ChunkDecoder::fetch(stream, page.offsets[index], bytes, &strip.data);
+                    if (strip.status != STATUS_OK) break;
+                }
+                for_each_in_parallel(fetched, threads, [&](size_t i, unsigned thread) {
+                    Strip& strip = strips[i];
+                    if (strip.status != STATUS_OK) return;
+                    ChunkDecoder& decoder = *decoders[thread];
+                    strip.status = decoder.open_fetched(&strip.data);
+                    if (strip.status != STATUS_OK) return;
+                    const uint64_t y0 = (first + i) * plan.chunk_height;
+                    const int rows = static_cast<int>(std::min<uint64_t>(plan.chunk_height, page.height - y0));
+                    strip.rows.resize(static_cast<size_t>(rows) * plan.unit_bytes + 16);
+                    for (; strip.rows_done < rows; ++strip.rows_done) {
+                        uint8_t* row = strip.rows.data() + static_cast<size_t>(strip.rows_done) * plan.unit_bytes;
+                        strip.status = decoder.next_unit(row);
+                        if (strip.status != STATUS_OK) break;
+                        if (plan.direct && plan.predictor > 1) place_in_place(row);
+                    }
+                });
+                for (size_t i = 0; i < fetched; ++i) {
+                    Strip& strip = strips[i];
+                    const int y0 = static_cast<int>((first + i) * plan.chunk_height);
+                    for (int r = 0; r < strip.rows_done; ++r) {
+                        uint8_t* row = strip.rows.data() + static_cast<size_t>(r) * plan.unit_bytes;
+                        if (plan.direct) std::memcpy(target, row, plan.unit_bytes);
+                        else place(row, static_cast<int>(page.width), &target, 1);
+                        LUM_TRY(load_put_lines(ctx, planar ? plane : -1, y0 + r, 1));
+                    }
+                    if (strip.status == STATUS_BAD_HEADER) return load_fail(ctx, STATUS_BAD_HEADER, "%s", BAD_LZW);
+                    if (strip.status != STATUS_OK) return strip.status;
+                }
             }
         }
         return STATUS_OK;

@@ -209,29 +209,48 @@ Status ChunkDecoder::begin_page(const TiffPage& page, int chunk_width, int chunk
     return STATUS_OK;
 }
 
+Status ChunkDecoder::fetch(Stream* stream, uint64_t offset, uint64_t byte_count, std::vector<uint8_t>* data, size_t head)
+{
+    const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(stream->size, 0));
+    if (offset >= size) return STATUS_INCOMPLETE;
+    const uint64_t n = std::min(byte_count, size - offset);
+    data->resize(head + static_cast<size_t>(n));
+    LUM_TRY(stream_seek_inside(stream, static_cast<int64_t>(offset)));
+    if (stream_read(stream, data->data() + head, data->size() - head) != data->size() - head) return STATUS_INCOMPLETE;
+    return STATUS_OK;
+}
+
 Status ChunkDecoder::open(Stream* stream, uint64_t offset, uint64_t byte_count)
 {
     stream_ = stream;
     const uint32_t compression = page_->compression;
-    const uint64_t size = static_cast<uint64_t>(stream->size);
-    if (offset >= size) return STATUS_INCOMPLETE;
+    if (offset >= static_cast<uint64_t>(stream->size)) return STATUS_INCOMPLETE;
     if (compression == TIFF_COMPRESSION_NONE) return stream_seek_inside(stream, static_cast<int64_t>(offset));
 
-    const uint64_t n = std::min(byte_count, size - offset);
     const int components = static_cast<int>(unit_bytes_ / static_cast<size_t>(chunk_width_));
     size_t head = 0;
     if (compression == TIFF_COMPRESSION_OJPEG) {
         old_jpeg_header(*page_, chunk_width_, chunk_height_, components, data_);
         head = data_.size();
     }
-    data_.resize(head + static_cast<size_t>(n));
-    LUM_TRY(stream_seek_inside(stream, static_cast<int64_t>(offset)));
-    if (stream_read(stream, data_.data() + head, data_.size() - head) != data_.size() - head) return STATUS_INCOMPLETE;
+    LUM_TRY(fetch(stream, offset, byte_count, &data_, head));
     if (compression == TIFF_COMPRESSION_OJPEG) {
         data_.push_back(0xFF);
         data_.push_back(0xD9);
         return tiff_jpeg_open(jpeg_, data_.data(), data_.size(), chunk_width_, components);
     }
+    return start();
+}
+
+Status ChunkDecoder::open_fetched(std::vector<uint8_t>* data)
+{
+    data_.swap(*data);
+    return start();
+}
+
+Status ChunkDecoder::start()
+{
+    const uint32_t compression = page_->compression;
     if (page_->fill_order == 2) reverse_bits(data_.data(), data_.size());
     at_ = 0;
     switch (compression) {

@@ -31,9 +31,15 @@ public:
     // and `chunk_height` the rows of a whole chunk.
     Status begin_page(const TiffPage& page, int chunk_width, int chunk_height, size_t unit_bytes);
     Status open(Stream* stream, uint64_t offset, uint64_t byte_count);
+    // A compressed chunk's bytes, read on one thread to be decoded on another (not old-style
+    // JPEG, whose chunks need the page's tables in front); `head` bytes are left before them.
+    static Status fetch(Stream* stream, uint64_t offset, uint64_t byte_count, std::vector<uint8_t>* data, size_t head = 0);
+    // Opens a chunk fetched beforehand, taking its bytes (`data` gets a spent buffer back).
+    Status open_fetched(std::vector<uint8_t>* data);
     Status next_unit(uint8_t* out);
 
 private:
+    Status start();
     Status read_plain(uint8_t* out);
 
     const TiffPage* page_ = nullptr;

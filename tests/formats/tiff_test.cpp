@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <random>
+
+#include <zlib.h>
 
 #include "codec_files.h"
 #include "formats/common/bit_reader.h"
@@ -430,6 +433,93 @@ std::vector<std::string> random_rows(int width, int height, unsigned seed)
         rows.push_back(r);
     }
     return rows;
+}
+
+// Pages large enough to have their strips decoded side by side: the same picture as the
+// uncompressed twin, and damage in a middle strip ending the page there as it would read serially.
+TEST_F(Tiff, LargeCompressedPagesDecodeAlike)
+{
+    struct Shape {
+        const char* name;
+        int bits, samples, planar;
+    };
+    const Shape shapes[] = {{"rgb", 8, 3, 1}, {"grey16", 16, 1, 1}, {"planar rgb", 8, 3, 2}};
+    const int w = 700, h = 1100, rps = 16, strips_down = (h + rps - 1) / rps;
+    std::mt19937 rng(7);
+    for (const Shape& shape : shapes) {
+        const bool planar = shape.planar == 2;
+        const size_t row = static_cast<size_t>(w) * static_cast<size_t>(planar ? 1 : shape.samples) * static_cast<size_t>(shape.bits / 8);
+        const int planes = planar ? shape.samples : 1;
+        // A smooth picture with noise, as photos are: every strip compresses, none to nothing.
+        std::vector<std::string> rows;  // planes one after the other
+        for (int plane = 0; plane < planes; ++plane)
+            for (int y = 0; y < h; ++y) {
+                std::string r(row, '\0');
+                for (size_t i = 0; i < row; ++i) r[i] = static_cast<char>((i / 7 + static_cast<size_t>(y) / 3 + static_cast<size_t>(plane) * 40 + rng() % 4) & 0xFF);
+                rows.push_back(r);
+            }
+        auto page_of = [&](uint32_t compression, uint32_t predictor, const std::function<std::string(const std::string&)>& code) {
+            PageParts p;
+            p.set(256, 4, {static_cast<uint32_t>(w)}).set(257, 4, {static_cast<uint32_t>(h)});
+            p.shorts(258, std::vector<uint32_t>(static_cast<size_t>(shape.samples), static_cast<uint32_t>(shape.bits)));
+            p.shorts(259, {compression}).shorts(262, {shape.samples == 3 ? 2u : 1u}).shorts(277, {static_cast<uint32_t>(shape.samples)});
+            p.set(278, 4, {static_cast<uint32_t>(rps)}).shorts(284, {static_cast<uint32_t>(shape.planar)});
+            if (predictor > 1) p.shorts(317, {predictor});
+            for (int plane = 0; plane < planes; ++plane)
+                for (int s = 0; s < strips_down; ++s) {
+                    std::string strip;
+                    for (int y = s * rps; y < std::min(h, (s + 1) * rps); ++y) {
+                        std::string r = rows[static_cast<size_t>(plane * h + y)];
+                        if (predictor == 2)  // 8-bit samples differenced with the pixel before
+                            for (size_t i = r.size(); i-- > static_cast<size_t>(planar ? 1 : shape.samples);)
+                                r[i] = static_cast<char>(r[i] - r[i - static_cast<size_t>(planar ? 1 : shape.samples)]);
+                        strip += r;
+                    }
+                    p.strips.push_back(code(strip));
+                }
+            return p;
+        };
+        auto deflate = [](const std::string& d) {
+            uLongf n = compressBound(d.size());
+            std::string out(n, '\0');
+            compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(d.data()), d.size(), 1);
+            out.resize(n);
+            return out;
+        };
+        auto lzw = [](const std::string& d) { return lzw_code(d, LZW_TIFF); };
+        const bool big = shape.bits == 16;
+        Picture& plain = load_ok(TiffBytes(big).build({page_of(1, 1, [](const std::string& d) { return d; })}));
+
+        const uint32_t predictor = shape.bits == 8 ? 2 : 1;
+        const PageParts pages[] = {page_of(5, predictor, lzw), page_of(8, 1, deflate), page_of(32946, predictor, deflate)};
+        for (const PageParts& page : pages) {
+            SCOPED_TRACE(std::string(shape.name) + " compression " + std::to_string(page.entries.at(259).second[0]));
+            Picture& p = load_ok(TiffBytes(big).build({page}));
+            ASSERT_EQ(p.type, plain.type);
+            for (int y = 0; y < h; y += 37) ASSERT_EQ(row_bytes(p, y), row_bytes(plain, y)) << y;
+            ASSERT_EQ(row_bytes(p, h - 1), row_bytes(plain, h - 1));
+
+            // Strip 40 of the last plane damaged: rows above it as they are, none below it.
+            PageParts damaged = page;
+            const bool lzw_page = page.entries.at(259).second[0] == 5;
+            damaged.strips[static_cast<size_t>((planes - 1) * strips_down + 40)] = lzw_page ? std::string("\x12\x34\x56\x78", 4) : std::string("\x78\x9C\xFF\xFF\xFF\xFF", 6);
+            const std::string file = TiffBytes(big).build({damaged});
+            Picture pic{};
+            FileInfo info{};
+            EXPECT_EQ(load_bytes(file, ".tif", &pic, params("tiff"), &info), lzw_page ? STATUS_BAD_HEADER : STATUS_INCOMPLETE);
+            picture_free(&pic);
+            if (lzw_page) {
+                EXPECT_STREQ(info.message, "TIFF : Bad LZW codes !");
+                continue;
+            }
+            Picture& partial = load_ok(file, LOAD_ACCEPT_DAMAGED);
+            EXPECT_EQ(row_bytes(partial, 40 * rps - 1), row_bytes(plain, 40 * rps - 1));
+            // Of a planar page, the planes before the damaged one arrived whole.
+            const Bytes below = row_bytes(partial, 40 * rps + 3);
+            const size_t step = planar ? static_cast<size_t>(shape.samples) : 1;
+            for (size_t i = step - 1; i < below.size(); i += step) ASSERT_EQ(below[i], 0) << i;
+        }
+    }
 }
 
 TEST_F(Tiff, FaxCodingsRoundTripAndFillOrder)
