@@ -863,10 +863,12 @@ Status read_chunks(Stream* s, LoadContext* ctx, const TiffFile& file, const Tiff
     keep_resources(file, directory, ctx);
     keep_exif(file, directory, ctx);
 
-    // The colour map, as the pipeline's table of 16-bit values: 2^bits reds, greens and blues.
+    // The colour map, as the pipeline's table of 16-bit values: reds, greens and blues, as many
+    // of each as the delivered depth can index (a map with more samples than one per pixel is
+    // delivered a byte a pixel, whatever its bits), the file's own entries first.
     std::vector<uint16_t> palette;
     if (plan.palette) {
-        const size_t entries = size_t{1} << std::min<int>(plan.source.bits, 8);
+        const size_t entries = size_t{1} << std::min<int>(h.planes * h.bits_per_plane, 8);
         const size_t given = page.colour_map.size() / 3;
         palette.assign(3 * entries, 0);
         for (int c = 0; c < 3; ++c)

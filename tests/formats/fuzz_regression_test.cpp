@@ -1,5 +1,5 @@
-// Inputs that once made a reader misbehave (kept under fuzz/regressions/<format>/): each must now
-// load or fail with a status, under the sanitizers too.
+// Inputs that once made a reader misbehave, and seeds that reach what the corpus does not (kept
+// under fuzz/regressions/<format>/): each must load or fail with a status, under the sanitizers too.
 #include <gtest/gtest.h>
 
 #include <filesystem>
