@@ -1,5 +1,6 @@
 #include "core/format.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -37,7 +38,7 @@ bool registry_reserve(int count)
     auto* grown = static_cast<FormatEntry*>(std::realloc(rows, static_cast<size_t>(capacity) * sizeof(FormatEntry)));
     if (!grown) return false;
     rows = grown;
-    std::memset(rows + row_capacity, 0, static_cast<size_t>(capacity - row_capacity) * sizeof(FormatEntry));
+    std::fill(rows + row_capacity, rows + capacity, FormatEntry{});
     // Plug-in rows have no signature check: their readers decide alone.
     auto* checks = static_cast<FormatSignature*>(std::realloc(signatures, static_cast<size_t>(capacity) * sizeof(FormatSignature)));
     if (!checks) return false;

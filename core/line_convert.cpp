@@ -434,6 +434,11 @@ LineUnpacker line_unpacker_for(const LineLayout& l, bool bilevel_result, SampleK
     }
 }
 
+bool line_unpacker_copies(LineUnpacker u)
+{
+    return u == unpack_copy_bits || u == unpack_copy_bytes || u == unpack_24 || u == unpack_32<0, 1, 2, 3>;
+}
+
 LineStore line_store_for(const StoreSpec& s)
 {
     switch (s.target) {

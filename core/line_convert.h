@@ -48,6 +48,8 @@ int64_t line_input_bytes(const LineLayout& layout);
 int64_t plane_line_bytes_needed(const LineLayout& layout);
 // Chooses the unpacker once per load; `bilevel_result` keeps 1-bit lines packed.
 LineUnpacker line_unpacker_for(const LineLayout& layout, bool bilevel_result, SampleKind* kind);
+// True for the unpackers that copy a line as it is.
+bool line_unpacker_copies(LineUnpacker unpacker);
 int sample_bytes(SampleKind kind, const LineLayout& layout);
 
 // Targets of a line store.

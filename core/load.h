@@ -226,6 +226,12 @@ void file_info_free_texts(FileInfo* info);
 void header_init(HeaderInfo* header);
 Status load_begin(LoadContext* context, HeaderInfo* header);
 Status load_put_lines(LoadContext* context, int plane, int line, int count);
+// Where a reader may write lines `line` to `line + count - 1` itself, bytes exactly as it would
+// put them in its line buffer, one after the other: the picture's own rows when those lines reach
+// it unchanged, so that no copy is made. Null when they do not (the reader uses its buffer).
+uint8_t* load_lines_in_place(LoadContext* context, int line, int count);
+// Hands on lines written where load_lines_in_place said, as load_put_lines does its buffer's.
+Status load_put_lines_in_place(LoadContext* context, int line, int count);
 // Finishes the picture. A null palette means the one handed over with load_set_palette, if any.
 // Only the first call after load_begin does anything, and the recognition loop makes it for a
 // reader that returns without it, whatever the status: a reader that stops early just returns.

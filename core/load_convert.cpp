@@ -48,6 +48,7 @@ struct LoadConversion {
     bool flip_rows = false;
     bool reverse_columns = false;
     bool unpack_into_row = false;  // no reduction, reversal or reordering: skip the sample line
+    bool placed = false;           // the lines being put are in the picture already
 
     std::vector<uint8_t> line_buffer;
     size_t line_stride = 0;   // bytes from one line to the next in the reader's buffer
@@ -734,6 +735,27 @@ Status load_begin(LoadContext* ctx, HeaderInfo* h)
     return STATUS_OK;
 }
 
+uint8_t* load_lines_in_place(LoadContext* ctx, int line, int count)
+{
+    const LoadConversion* cv = ctx->conversion;
+    const Picture* pic = ctx->picture;
+    if (!cv || !pic->data || !cv->unpack_into_row || !line_unpacker_copies(cv->unpack)) return nullptr;
+    if (line < 0 || count < 1 || count > cv->lines_per_call || line > cv->source_height - count) return nullptr;
+    // Several lines go where the reader's buffer would have them: one after the other, top down.
+    if (count > 1 && (cv->flip_rows || static_cast<size_t>(pic->bytes_per_line) != cv->line_stride)) return nullptr;
+    return row_of(pic, cv->flip_rows ? cv->source_height - 1 - line : line);
+}
+
+Status load_put_lines_in_place(LoadContext* ctx, int line, int count)
+{
+    LoadConversion* cv = ctx->conversion;
+    if (!cv) return STATUS_OK;
+    cv->placed = true;
+    const Status s = load_put_lines(ctx, -1, line, count);
+    cv->placed = false;
+    return s;
+}
+
 Status load_put_lines(LoadContext* ctx, int plane, int line, int count)
 {
     LoadConversion* cv = ctx->conversion;
@@ -772,7 +794,7 @@ Status load_put_lines(LoadContext* ctx, int plane, int line, int count)
         }
 
         if (cv->unpack_into_row) {
-            cv->unpack(cv->layout, in, row_of(ctx->picture, row));
+            if (!cv->placed) cv->unpack(cv->layout, in, row_of(ctx->picture, row));
             if (cv->stopped) return STATUS_STOPPED;
             continue;
         }

@@ -651,6 +651,9 @@ struct Reader {
             const uint64_t first = static_cast<uint64_t>(plane) * plan.down;
             for (uint64_t y = 0; y < page.height;) {
                 const uint64_t want = std::min<uint64_t>(h.lines_per_call, page.height - y);
+                // Rows that reach the picture unchanged are read straight into it.
+                uint8_t* in_place = planar ? nullptr : load_lines_in_place(ctx, static_cast<int>(y), static_cast<int>(want));
+                uint8_t* lines = in_place ? in_place : h.line_buffer;
                 uint64_t got = 0;
                 Status failure = STATUS_OK;
                 while (got < want) {
@@ -671,18 +674,21 @@ struct Reader {
                         failure = STATUS_INCOMPLETE;
                         break;
                     }
-                    uint8_t* out = h.line_buffer + got * stride;
+                    uint8_t* out = lines + got * stride;
                     const size_t bytes = static_cast<size_t>(n * stride);
                     const size_t read = stream_read(stream, out, bytes);
                     position = offset + read;
                     if (page.fill_order == 2) reverse_bits(out, read);
                     got += read / stride;
                     if (read < bytes) {
+                        // A row cut short is not handed on, and leaves nothing in the picture.
+                        std::memset(out + read / stride * stride, 0, read % stride);
                         failure = STATUS_INCOMPLETE;
                         break;
                     }
                 }
-                if (got > 0) LUM_TRY(load_put_lines(ctx, planar ? plane : -1, static_cast<int>(y), static_cast<int>(got)));
+                if (got > 0 && in_place) LUM_TRY(load_put_lines_in_place(ctx, static_cast<int>(y), static_cast<int>(got)));
+                else if (got > 0) LUM_TRY(load_put_lines(ctx, planar ? plane : -1, static_cast<int>(y), static_cast<int>(got)));
                 if (failure != STATUS_OK) return failure;
                 y += got;
             }

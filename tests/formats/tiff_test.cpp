@@ -376,6 +376,66 @@ TEST_F(Tiff, UncompressedStripsReadInRuns)
     EXPECT_EQ(row_bytes(a, 8)[0], static_cast<uint8_t>(rows[8][0]));
 }
 
+// Uncompressed rows that reach the picture unchanged are read into it directly; rows padded,
+// turned upside down, reordered or cut short must come out as their PackBits twins (which are
+// decoded into a buffer first) do.
+TEST_F(Tiff, RowsReadStraightIntoThePictureMatchDecodedOnes)
+{
+    auto packbits = [](const std::string& d) {
+        std::string out;
+        for (size_t i = 0; i < d.size(); i += 128) {
+            const size_t n = std::min<size_t>(128, d.size() - i);
+            out += static_cast<char>(n - 1);
+            out += d.substr(i, n);
+        }
+        return out;
+    };
+    const int h = 60, rps = 8;
+    for (int samples : {1, 3, 4})
+        for (int w : {1000, 1001})
+            for (uint32_t orientation : {1u, 4u})
+                for (uint16_t padding : {uint16_t{1}, uint16_t{4}})
+                    for (uint16_t order : {uint16_t{0}, uint16_t{2}}) {
+                        SCOPED_TRACE(std::to_string(samples) + " samples, width " + std::to_string(w) + ", orientation " +
+                                     std::to_string(orientation) + ", padding " + std::to_string(padding) + ", order " + std::to_string(order));
+                        const size_t row = static_cast<size_t>(w * samples);
+                        PageParts plain = plain_page(w, h, 8, samples, samples == 1 ? 1 : 2, "");
+                        plain.strips.clear();
+                        plain.set(278, 4, {rps}).shorts(274, {orientation});
+                        PageParts packed = plain;
+                        packed.shorts(259, {32773});
+                        for (int y0 = 0; y0 < h; y0 += rps) {
+                            std::string strip, packed_strip;  // PackBits packs each row apart
+                            for (int y = y0; y < std::min(h, y0 + rps); ++y) {
+                                std::string line;
+                                for (size_t i = 0; i < row; ++i) line += static_cast<char>(i * 7 + static_cast<size_t>(y) * 29);
+                                strip += line;
+                                packed_strip += packbits(line);
+                            }
+                            plain.strips.push_back(strip);
+                            packed.strips.push_back(packed_strip);
+                        }
+                        LoadParams lp = params("tiff");
+                        lp.line_padding = padding;
+                        lp.channel_order = order;
+                        Picture a{}, b{};
+                        ASSERT_EQ(load_bytes(TiffBytes().build({plain}), ".tif", &a, lp), STATUS_OK);
+                        ASSERT_EQ(load_bytes(TiffBytes().build({packed}), ".tif", &b, lp), STATUS_OK);
+                        keep(a);
+                        keep(b);
+                        ASSERT_EQ(a.bytes_per_line, b.bytes_per_line);
+                        for (int y = 0; y < h; ++y) ASSERT_EQ(row_bytes(a, y), row_bytes(b, y)) << y;
+                    }
+
+    // A file cut inside a row: the whole rows before it, and nothing of the cut one. (Grey, whose
+    // tags hold their values inline: the builder puts longer values after the strips.)
+    PageParts page = plain_page(3000, h, 8, 1, 1, std::string(3000u * h, '\x5A'));
+    const std::string file = TiffBytes().build({page});
+    Picture& cut = load_ok(file.substr(0, file.size() - 3000 * 10 - 1234), LOAD_ACCEPT_DAMAGED);
+    EXPECT_EQ(row_bytes(cut, h - 12), Bytes(3000, 0x5A));
+    EXPECT_EQ(row_bytes(cut, h - 11), Bytes(3000, 0));
+}
+
 // --- compressions ------------------------------------------------------------------------------
 
 TEST_F(Tiff, PackBitsLzwAndPredictor)
