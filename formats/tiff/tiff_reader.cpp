@@ -565,8 +565,11 @@ struct Reader {
         const bool costly = c == TIFF_COMPRESSION_LZW || c == TIFF_COMPRESSION_DEFLATE || c == TIFF_COMPRESSION_ADOBE_DEFLATE;
         if (!costly || page.tiled || plan.unit_rows != 1 || plan.down < 4) return 1;
         const uint64_t decoded = uint64_t{plan.unit_bytes} * page.height * static_cast<uint64_t>(plan.read_planes);
-        if (decoded < (2u << 20) || plan.chunk_height * plan.unit_bytes > (16u << 20)) return 1;
-        return parallel_threads(static_cast<size_t>(plan.down));
+        const uint64_t strip = plan.chunk_height * plan.unit_bytes;
+        if (decoded < (2u << 20) || strip > (16u << 20)) return 1;
+        // Each thread holds a decoded strip or more: with many cores and large strips, fewer threads.
+        const uint64_t affordable = std::max<uint64_t>(1, (64u << 20) / strip);
+        return static_cast<unsigned>(std::min<uint64_t>(parallel_threads(static_cast<size_t>(plan.down)), affordable));
     }
 
     // Batches of strips: their bytes read here, decoded on `threads` threads, then their rows
@@ -586,7 +589,7 @@ struct Reader {
             LUM_TRY(d->begin_page(page, static_cast<int>(plan.chunk_width), static_cast<int>(plan.chunk_height), plan.unit_bytes));
         }
         const size_t strip_bytes = static_cast<size_t>(plan.chunk_height) * plan.unit_bytes;
-        const uint64_t batch = std::max<uint64_t>(2 * threads, (8u << 20) / std::max<size_t>(strip_bytes, 1));
+        const uint64_t batch = std::max<uint64_t>(threads, (8u << 20) / std::max<size_t>(strip_bytes, 1));
         std::vector<Strip> strips(static_cast<size_t>(std::min(batch, plan.down)));
         const bool planar = plan.delivery == Delivery::Planar;
         uint8_t* target = h.line_buffer;
