@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/format.h"
 #include "core/load.h"
@@ -29,6 +30,14 @@ MetafileKind metafile_kind(const uint8_t* head, size_t size);
 
 // Fits a metafile's size into a thumbnail box keeping its proportions (a zero side becomes 1).
 void metafile_fit(int width, int height, int box_width, int box_height, int* out_width, int* out_height);
+
+// A plain metafile (its 18-byte header, then records) as it may safely be handed to the system,
+// which trusts every size in it: the whole records up to the end record. Records that run past
+// the data's end, are smaller than a record can be or hold more points or characters than they
+// have room for end the drawing there, and an end record of our own closes it; the header's sizes
+// are made to match. Empty when the header itself is not a metafile's. `whole` tells whether the
+// records reached their own end record.
+std::vector<uint8_t> wmf_sound_records(const uint8_t* data, size_t size, bool* whole);
 
 // False only when the first bytes certainly do not start a metafile of the row's kind.
 bool wmf_signature(const uint8_t* head, size_t size);

@@ -26,6 +26,7 @@ struct OpenedMetafile {
     const char* label = "";
     MetafileKind kind = MetafileKind::Plain;
     int units_per_inch = 0;
+    bool whole = true;  // false for a plain or placeable one whose records were cut short
     ~OpenedMetafile()
     {
         if (handle) DeleteEnhMetaFile(handle);
@@ -79,19 +80,22 @@ Status open_metafile(const char* name, OpenedMetafile* m)
         const int right = static_cast<int16_t>(le16_at(data + 10)), bottom = static_cast<int16_t>(le16_at(data + 12));
         m->units_per_inch = le16_at(data + 14);
         if (m->units_per_inch == 0) return STATUS_UNKNOWN_FORMAT;
-        const uint64_t words = le32_at(data + PLACEABLE_HEADER + 6);
-        const UINT bytes = static_cast<UINT>(std::min<uint64_t>(2 * words, size - PLACEABLE_HEADER));
+        const std::vector<uint8_t> records = wmf_sound_records(data + PLACEABLE_HEADER, size - PLACEABLE_HEADER, &m->whole);
+        if (records.empty()) return STATUS_UNKNOWN_FORMAT;
         METAFILEPICT picture{MM_ANISOTROPIC, (right - left) * 2540 / m->units_per_inch,
                              (bottom - top) * 2540 / m->units_per_inch, nullptr};
         HDC screen = GetDC(nullptr);
-        m->handle = SetWinMetaFileBits(bytes, data + PLACEABLE_HEADER, screen, &picture);
+        m->handle = SetWinMetaFileBits(static_cast<UINT>(records.size()), records.data(), screen, &picture);
         ReleaseDC(nullptr, screen);
         break;
     }
-    case MetafileKind::Plain:
+    case MetafileKind::Plain: {
         m->label = "Windows metafile";
-        m->handle = SetWinMetaFileBits(size, data, nullptr, nullptr);
+        const std::vector<uint8_t> records = wmf_sound_records(data, size, &m->whole);
+        if (records.empty()) return STATUS_UNKNOWN_FORMAT;
+        m->handle = SetWinMetaFileBits(static_cast<UINT>(records.size()), records.data(), nullptr, nullptr);
         break;
+    }
     }
     return m->handle ? STATUS_OK : STATUS_UNKNOWN_FORMAT;
 }
@@ -246,7 +250,8 @@ Status metafile_read(Stream*, LoadContext* ctx)
         status = load_put_lines(ctx, -1, y, 1);
     }
     load_end(ctx, 0, 8, nullptr);
-    return status;
+    // A cut drawing is shown as far as it goes, as other readers show the rows they reached.
+    return status == STATUS_OK && !m.whole ? STATUS_INCOMPLETE : status;
 }
 
 void metafile_set_readback_bits(int bits) { readback_bits = bits; }

@@ -233,6 +233,75 @@ TEST_F(Metafile, RecognisedByExtensionOnly)
     }
 }
 
+// What the system is handed of a plain metafile: the system trusts every size in it, so records
+// that run past the file's end or past their own must never reach it.
+TEST(WmfRecords, WholeFilesPassAndCutOnesEndOnTheirLastWholeRecord)
+{
+    auto u16 = [](const std::vector<uint8_t>& b, size_t at) { return static_cast<uint32_t>(b[at] | b[at + 1] << 8); };
+    auto u32 = [&](const std::vector<uint8_t>& b, size_t at) { return u16(b, at) | u16(b, at + 2) << 16; };
+    // Walks the records as the system would: every one inside, ending with the end record.
+    auto walks_to_its_end = [&](const std::vector<uint8_t>& b) {
+        if (b.size() < 18 || u32(b, 6) * 2 != b.size()) return false;
+        uint32_t largest = 0;
+        for (size_t at = 18; at + 6 <= b.size();) {
+            const size_t n = 2 * size_t{u32(b, at)};
+            if (n < 6 || n > b.size() - at) return false;
+            largest = std::max(largest, static_cast<uint32_t>(n / 2));
+            if (u16(b, at + 4) == 0) return at + n == b.size() && u32(b, 12) >= largest;
+            at += n;
+        }
+        return false;
+    };
+
+    if (!corpus_manifest().empty()) {
+        for (const auto& [path, skip] : {std::pair<const char*, size_t>{"wmf/drawing-plain.wmf", 0}, {"wmf/drawing.wmf", 22}}) {
+            SCOPED_TRACE(path);
+            const std::string file = read_file(corpus_path(path).c_str());
+            const auto* data = reinterpret_cast<const uint8_t*>(file.data()) + skip;
+            const size_t size = file.size() - skip;
+            bool whole = false;
+            const std::vector<uint8_t> kept = wmf_sound_records(data, size, &whole);
+            EXPECT_TRUE(whole);
+            ASSERT_TRUE(walks_to_its_end(kept));
+            EXPECT_TRUE(std::equal(kept.begin() + 18, kept.end(), data + 18));  // every record kept
+
+            // Cut anywhere: the records before the cut, then an end record of its own.
+            for (size_t cut = 18; cut < size; cut += 1 + cut / 64) {
+                const std::vector<uint8_t> part = wmf_sound_records(data, cut, &whole);
+                ASSERT_TRUE(walks_to_its_end(part)) << cut;
+                EXPECT_LE(part.size(), cut + 6);
+                EXPECT_TRUE(std::equal(part.begin() + 18, part.end() - 6, data + 18)) << cut;
+            }
+        }
+    }
+
+    // A header of 18 bytes, a polygon of `points` points in a record sized for `room`, the end.
+    auto polygon_file = [](uint16_t points, uint16_t room) {
+        std::vector<uint8_t> b = {1, 0, 9, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        const uint32_t words = 3 + 1 + 2u * room;
+        b.insert(b.end(), {static_cast<uint8_t>(words), static_cast<uint8_t>(words >> 8), 0, 0, 0x24, 0x03,
+                           static_cast<uint8_t>(points), static_cast<uint8_t>(points >> 8)});
+        b.insert(b.end(), 4u * room, 7);
+        b.insert(b.end(), {3, 0, 0, 0, 0, 0});
+        return b;
+    };
+    bool whole = false;
+    const std::vector<uint8_t> fitting = polygon_file(5, 5);
+    EXPECT_EQ(wmf_sound_records(fitting.data(), fitting.size(), &whole).size(), fitting.size());
+    EXPECT_TRUE(whole);
+    // 60000 points in a record holding 5: the drawing ends before it.
+    const std::vector<uint8_t> lying = polygon_file(60000, 5);
+    EXPECT_EQ(wmf_sound_records(lying.data(), lying.size(), &whole).size(), 24u);
+    EXPECT_FALSE(whole);
+    // A record of size 0 would have the system walk in place; a header not 9 words long is no metafile.
+    std::vector<uint8_t> stuck = fitting;
+    stuck[18] = stuck[19] = 0;
+    EXPECT_EQ(wmf_sound_records(stuck.data(), stuck.size(), &whole).size(), 24u);
+    std::vector<uint8_t> odd = fitting;
+    odd[2] = 10;
+    EXPECT_TRUE(wmf_sound_records(odd.data(), odd.size(), &whole).empty());
+}
+
 TEST_F(Metafile, PlaceableBoxAtScreenResolution)
 {
     const std::string inch_by_half = placeable_wmf(1440, 720, 1440);
