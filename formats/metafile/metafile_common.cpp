@@ -26,20 +26,20 @@ void metafile_fit(int width, int height, int box_width, int box_height, int* out
 namespace {
 
 constexpr size_t WMF_HEADER = 18;
-constexpr uint16_t META_EOF = 0x0000;
-constexpr uint16_t META_POLYGON = 0x0324;
-constexpr uint16_t META_POLYLINE = 0x0325;
-constexpr uint16_t META_TEXTOUT = 0x0521;
-constexpr uint16_t META_POLYPOLYGON = 0x0538;
-constexpr uint16_t META_EXTTEXTOUT = 0x0A32;
+constexpr uint16_t WMF_END = 0x0000;
+constexpr uint16_t WMF_POLYGON = 0x0324;
+constexpr uint16_t WMF_POLYLINE = 0x0325;
+constexpr uint16_t WMF_TEXT_OUT = 0x0521;
+constexpr uint16_t WMF_POLY_POLYGON = 0x0538;
+constexpr uint16_t WMF_EXT_TEXT_OUT = 0x0A32;
 
 // Whether the counts inside a record (`p`, `n` bytes of parameters) stay inside it.
 bool wmf_record_fits(uint16_t function, const uint8_t* p, size_t n)
 {
     switch (function) {
-    case META_POLYGON:
-    case META_POLYLINE: return n >= 2 && 2 + 4 * size_t{le16_at(p)} <= n;
-    case META_POLYPOLYGON: {
+    case WMF_POLYGON:
+    case WMF_POLYLINE: return n >= 2 && 2 + 4 * size_t{le16_at(p)} <= n;
+    case WMF_POLY_POLYGON: {
         if (n < 2) return false;
         const size_t polygons = le16_at(p);
         if (2 + 2 * polygons > n) return false;
@@ -47,8 +47,8 @@ bool wmf_record_fits(uint16_t function, const uint8_t* p, size_t n)
         for (size_t i = 0; i < polygons; ++i) points += le16_at(p + 2 + 2 * i);
         return 2 + 2 * polygons + 4 * points <= n;
     }
-    case META_TEXTOUT: return n >= 2 && 2 + ((size_t{le16_at(p)} + 1) & ~size_t{1}) + 4 <= n;
-    case META_EXTTEXTOUT: {
+    case WMF_TEXT_OUT: return n >= 2 && 2 + ((size_t{le16_at(p)} + 1) & ~size_t{1}) + 4 <= n;
+    case WMF_EXT_TEXT_OUT: {
         if (n < 8) return false;
         const size_t count = le16_at(p + 4);
         const bool rectangle = le16_at(p + 6) & 0x0006;  // opaque or clipped
@@ -85,7 +85,7 @@ std::vector<uint8_t> wmf_sound_records(const uint8_t* data, size_t size, bool* w
         if (bytes < 6 || bytes > size - at || !wmf_record_fits(function, data + at + 6, static_cast<size_t>(bytes) - 6)) break;
         largest = std::max(largest, static_cast<uint32_t>(bytes / 2));
         at += static_cast<size_t>(bytes);
-        if (function == META_EOF) {
+        if (function == WMF_END) {
             ended = true;
             break;
         }
