@@ -38,6 +38,11 @@ void metafile_fit(int width, int height, int box_width, int box_height, int* out
 // are made to match. Empty when the header itself is not a metafile's. `whole` tells whether the
 // records reached their own end record.
 std::vector<uint8_t> wmf_sound_records(const uint8_t* data, size_t size, bool* whole);
+// The same for an enhanced metafile: whole records up to the end record, record sizes inside
+// the data, object indices inside the file's table (stock objects only where they are selected).
+// A region filled or framed with a stock brush gets a brush of the file's own: the system of
+// Wine looks stock brushes up in the file's table there and reads far outside it.
+std::vector<uint8_t> emf_sound_records(const uint8_t* data, size_t size, bool* whole);
 
 // False only when the first bytes certainly do not start a metafile of the row's kind.
 bool wmf_signature(const uint8_t* head, size_t size);

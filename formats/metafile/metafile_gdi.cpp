@@ -26,7 +26,7 @@ struct OpenedMetafile {
     const char* label = "";
     MetafileKind kind = MetafileKind::Plain;
     int units_per_inch = 0;
-    bool whole = true;  // false for a plain or placeable one whose records were cut short
+    bool whole = true;  // false when the records were cut short
     ~OpenedMetafile()
     {
         if (handle) DeleteEnhMetaFile(handle);
@@ -68,10 +68,13 @@ Status open_metafile(const char* name, OpenedMetafile* m)
     const DWORD size = mapped.size;
     m->kind = metafile_kind(data, size);
     switch (m->kind) {
-    case MetafileKind::Enhanced:
+    case MetafileKind::Enhanced: {
         m->label = "Windows Enhanced metafile";
-        m->handle = GetEnhMetaFileA(name);
+        const std::vector<uint8_t> records = emf_sound_records(data, size, &m->whole);
+        if (records.empty()) return STATUS_UNKNOWN_FORMAT;
+        m->handle = SetEnhMetaFileBits(static_cast<UINT>(records.size()), records.data());
         break;
+    }
     case MetafileKind::Placeable: {
         m->label = "Windows Placeable metafile";
         // The metafile's own header (18 bytes) must follow, and a resolution of 0 would divide.
@@ -251,7 +254,8 @@ Status metafile_read(Stream*, LoadContext* ctx)
     }
     load_end(ctx, 0, 8, nullptr);
     // A cut drawing is shown as far as it goes, as other readers show the rows they reached.
-    return status == STATUS_OK && !m.whole ? STATUS_INCOMPLETE : status;
+    if (status == STATUS_OK && !m.whole) return STATUS_INCOMPLETE;
+    return status;
 }
 
 void metafile_set_readback_bits(int bits) { readback_bits = bits; }

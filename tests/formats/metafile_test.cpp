@@ -73,8 +73,7 @@ const CorpusFile corpus_files[] = {
     {"emf/test-129.emf", 640, 400, "Windows Enhanced metafile", {-1, -1, -1}},
     // Frame (2313, -22219) to (10188, -16094): 7875 x 1024 / 320 -> 252; 6125 x 768 / 240 -> 196.
     {"emf/test-152.emf", 252, 196, "Windows Enhanced metafile", {-1, -1, -1}},
-    // 29699 x 10205 / 216 -> 14031 and 20999 x 13181 / 279 -> 9920, over 5000: a tenth. (Left
-    // out of the corpus under Wine, whose own player faults on one of its records.)
+    // 29699 x 10205 / 216 -> 14031 and 20999 x 13181 / 279 -> 9920, over 5000: a tenth.
     {"emf/test_libuemf_ref.emf", 1403, 992, "Windows Enhanced metafile", {-1, -1, -1}},
 };
 
@@ -300,6 +299,92 @@ TEST(WmfRecords, WholeFilesPassAndCutOnesEndOnTheirLastWholeRecord)
     std::vector<uint8_t> odd = fitting;
     odd[2] = 10;
     EXPECT_TRUE(wmf_sound_records(odd.data(), odd.size(), &whole).empty());
+}
+
+// Enhanced metafiles likewise: records inside the data and ending with the end record, object
+// indices inside the file's table, and regions filled with a stock brush given a brush of their
+// own (Wine's player reads far outside the table for those).
+TEST(EmfRecords, WholeFilesPassCutOnesEndAndStockBrushedRegionsGetTheirOwn)
+{
+    auto u32 = [](const std::vector<uint8_t>& b, size_t at) {
+        return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24);
+    };
+    // The records as the system walks them: types in order, checked against the header's counts.
+    auto walk = [&](const std::vector<uint8_t>& b) {
+        std::vector<uint32_t> types;
+        for (size_t at = 0; at + 8 <= b.size();) {
+            const uint32_t n = u32(b, at + 4);
+            if (n < 8 || n % 4 || n > b.size() - at) return std::vector<uint32_t>{};
+            types.push_back(u32(b, at));
+            at += n;
+            if (types.back() == 14) {
+                if (at != b.size() || u32(b, 48) != b.size() || u32(b, 52) != types.size()) return std::vector<uint32_t>{};
+                return types;
+            }
+        }
+        return std::vector<uint32_t>{};
+    };
+
+    if (!corpus_manifest().empty()) {
+        for (const char* path : {"emf/drawing.emf", "emf/test-000.emf", "emf/test-129.emf", "emf/test-152.emf", "emf/test_libuemf_ref.emf"}) {
+            SCOPED_TRACE(path);
+            const std::string file = read_file(corpus_path(path).c_str());
+            const auto* data = reinterpret_cast<const uint8_t*>(file.data());
+            bool whole = false;
+            const std::vector<uint8_t> kept = emf_sound_records(data, file.size(), &whole);
+            EXPECT_TRUE(whole);
+            const std::vector<uint32_t> types = walk(kept);
+            ASSERT_FALSE(types.empty());
+            if (std::string(path) != "emf/test_libuemf_ref.emf") {
+                EXPECT_TRUE(std::equal(kept.begin() + 60, kept.end(), data + 60));
+                EXPECT_EQ(kept.size(), file.size());
+            } else {
+                // Its two regions filled and framed with the grey stock brush: each now between
+                // the creation and the deletion of a brush in a new slot of the table.
+                const uint32_t slot = u32(std::vector<uint8_t>(data, data + 60), 56) & 0xFFFF;
+                EXPECT_EQ(kept.size(), file.size() + 2 * (24 + 12));
+                EXPECT_EQ(u32(kept, 56) & 0xFFFF, slot + 1);
+                int regions = 0;
+                for (size_t at = 0, i = 0; i < types.size(); at += u32(kept, at + 4), ++i) {
+                    if (types[i] != 71 && types[i] != 72) continue;
+                    ++regions;
+                    EXPECT_EQ(u32(kept, at + 28), slot);
+                    EXPECT_EQ(types[i - 1], 39u);
+                    EXPECT_EQ(types[i + 1], 40u);
+                }
+                EXPECT_EQ(regions, 2);
+            }
+            // Cut anywhere after its header record (a cut header is no metafile).
+            EXPECT_TRUE(emf_sound_records(data, u32(kept, 4) - 1, &whole).empty());
+            for (size_t cut = u32(kept, 4); cut < file.size(); cut += 1 + cut / 16) {
+                const std::vector<uint8_t> part = emf_sound_records(data, cut, &whole);
+                ASSERT_FALSE(walk(part).empty()) << cut;
+                EXPECT_FALSE(whole);
+            }
+        }
+    }
+
+    // A header of 88 bytes (a table of 2 objects), then: select stock object 7, delete object 5
+    // (beyond the table), create a pen in stock slot 0x80000001, delete object 1, the end.
+    std::vector<uint8_t> b(88, 0);
+    auto put = [&](std::initializer_list<uint32_t> words) {
+        for (uint32_t w : words)
+            for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    };
+    b[0] = 1, b[4] = 88, b[40] = 0x20, b[41] = 'E', b[42] = 'M', b[43] = 'F', b[56] = 2;
+    put({37, 12, 0x80000007});
+    put({40, 12, 5});
+    put({38, 28, 0x80000001, 0, 1, 0, 0});
+    put({40, 12, 1});
+    put({14, 20, 0, 16, 20});
+    bool whole = false;
+    const std::vector<uint8_t> kept = emf_sound_records(b.data(), b.size(), &whole);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(walk(kept), (std::vector<uint32_t>{1, 37, 40, 14}));
+    EXPECT_EQ(u32(kept, 88 + 12 + 8), 1u);  // the deletion kept is object 1's
+    // Not an enhanced metafile's header.
+    b[40] = 0;
+    EXPECT_TRUE(emf_sound_records(b.data(), b.size(), &whole).empty());
 }
 
 TEST_F(Metafile, PlaceableBoxAtScreenResolution)
