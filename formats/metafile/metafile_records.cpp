@@ -18,6 +18,7 @@ constexpr uint16_t WMF_POLYLINE = 0x0325;
 constexpr uint16_t WMF_TEXT_OUT = 0x0521;
 constexpr uint16_t WMF_POLY_POLYGON = 0x0538;
 constexpr uint16_t WMF_EXT_TEXT_OUT = 0x0A32;
+constexpr uint16_t WMF_ESCAPE = 0x0626;
 
 // Whether the counts inside a record (`p`, `n` bytes of parameters) stay inside it.
 bool wmf_record_fits(uint16_t function, const uint8_t* p, size_t n)
@@ -34,6 +35,7 @@ bool wmf_record_fits(uint16_t function, const uint8_t* p, size_t n)
         return 2 + 2 * polygons + 4 * points <= n;
     }
     case WMF_TEXT_OUT: return n >= 2 && 2 + ((size_t{le16_at(p)} + 1) & ~size_t{1}) + 4 <= n;
+    case WMF_ESCAPE: return n >= 4 && 4 + size_t{le16_at(p + 2)} <= n;  // function, byte count, bytes
     case WMF_EXT_TEXT_OUT: {
         if (n < 8) return false;
         const size_t count = le16_at(p + 4);

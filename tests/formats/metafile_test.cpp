@@ -292,6 +292,12 @@ TEST(WmfRecords, WholeFilesPassAndCutOnesEndOnTheirLastWholeRecord)
     const std::vector<uint8_t> lying = polygon_file(60000, 5);
     EXPECT_EQ(wmf_sound_records(lying.data(), lying.size(), &whole).size(), 24u);
     EXPECT_FALSE(whole);
+    // An escape whose byte count runs past its record: likewise.
+    std::vector<uint8_t> escape = {1, 0, 9, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                   7, 0, 0, 0, 0x26, 0x06, 15, 0, 0xE8, 0x03, 1, 2, 3, 4, 3, 0, 0, 0, 0, 0};
+    EXPECT_EQ(wmf_sound_records(escape.data(), escape.size(), &whole).size(), 24u);
+    escape[26] = 4, escape[27] = 0;  // four bytes: they fit
+    EXPECT_EQ(wmf_sound_records(escape.data(), escape.size(), &whole).size(), escape.size());
     // A record of size 0 would have the system walk in place; a header not 9 words long is no metafile.
     std::vector<uint8_t> stuck = fitting;
     stuck[18] = stuck[19] = 0;
