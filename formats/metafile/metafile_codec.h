@@ -33,15 +33,17 @@ void metafile_fit(int width, int height, int box_width, int box_height, int* out
 
 // A plain metafile (its 18-byte header, then records) as it may safely be handed to the system,
 // which trusts every size in it: the whole records up to the end record. Records that run past
-// the data's end, are smaller than a record can be or hold more points or characters than they
-// have room for end the drawing there, and an end record of our own closes it; the header's sizes
-// are made to match. Empty when the header itself is not a metafile's. `whole` tells whether the
+// the data's end, are smaller than a record can be, hold more points or characters than they
+// have room for or name an object outside the file's table end the drawing there, and an end
+// record of our own closes it; the header's sizes are made to match. Empty when the header itself is not a metafile's. `whole` tells whether the
 // records reached their own end record.
 std::vector<uint8_t> wmf_sound_records(const uint8_t* data, size_t size, bool* whole);
 // The same for an enhanced metafile: whole records up to the end record, record sizes inside
-// the data, object indices inside the file's table (stock objects only where they are selected).
-// A region filled or framed with a stock brush gets a brush of the file's own: the system of
-// Wine looks stock brushes up in the file's table there and reads far outside it.
+// the data; points, characters and bitmaps inside their records; object indices inside the
+// file's table (stock objects only where they are selected). A damaged record is left out and
+// the drawing goes on (`whole` is then false). A region filled or framed with a stock brush gets
+// a brush of the file's own: the system of Wine looks stock brushes up in the file's table
+// there and reads far outside it.
 std::vector<uint8_t> emf_sound_records(const uint8_t* data, size_t size, bool* whole);
 
 // False only when the first bytes certainly do not start a metafile of the row's kind.

@@ -3,6 +3,7 @@
 // written as EMF and read back. Elsewhere than on Windows the rows recognise nothing and the
 // writer refuses.
 #include <algorithm>
+#include <random>
 
 #include "formats/codec_files.h"
 #include "formats/metafile/metafile_codec.h"
@@ -298,6 +299,12 @@ TEST(WmfRecords, WholeFilesPassAndCutOnesEndOnTheirLastWholeRecord)
     EXPECT_EQ(wmf_sound_records(escape.data(), escape.size(), &whole).size(), 24u);
     escape[26] = 4, escape[27] = 0;  // four bytes: they fit
     EXPECT_EQ(wmf_sound_records(escape.data(), escape.size(), &whole).size(), escape.size());
+    // Selecting an object outside the file's table of one: the drawing ends before it.
+    std::vector<uint8_t> select = {1, 0, 9, 0, 0, 3, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                   4, 0, 0, 0, 0x2D, 0x01, 0, 0, 3, 0, 0, 0, 0, 0};
+    EXPECT_EQ(wmf_sound_records(select.data(), select.size(), &whole).size(), select.size());
+    select[24] = 5;
+    EXPECT_EQ(wmf_sound_records(select.data(), select.size(), &whole).size(), 24u);
     // A record of size 0 would have the system walk in place; a header not 9 words long is no metafile.
     std::vector<uint8_t> stuck = fitting;
     stuck[18] = stuck[19] = 0;
@@ -383,11 +390,37 @@ TEST(EmfRecords, WholeFilesPassCutOnesEndAndStockBrushedRegionsGetTheirOwn)
     put({38, 28, 0x80000001, 0, 1, 0, 0});
     put({40, 12, 1});
     put({14, 20, 0, 16, 20});
-    bool whole = false;
+    bool whole = true;
     const std::vector<uint8_t> kept = emf_sound_records(b.data(), b.size(), &whole);
-    EXPECT_TRUE(whole);
+    EXPECT_FALSE(whole);  // two records left out: the load will say so
     EXPECT_EQ(walk(kept), (std::vector<uint32_t>{1, 37, 40, 14}));
     EXPECT_EQ(u32(kept, 88 + 12 + 8), 1u);  // the deletion kept is object 1's
+
+    // Points, polygons, characters and bitmaps counted beyond their record: each left out.
+    auto kept_types = [&](std::initializer_list<uint32_t> record) {
+        std::vector<uint8_t> file(b.begin(), b.begin() + 88);
+        file[40] = 0x20;
+        std::swap(b, file);
+        put(record);
+        put({14, 20, 0, 16, 20});
+        std::swap(b, file);
+        return walk(emf_sound_records(file.data(), file.size(), &whole));
+    };
+    const std::vector<uint32_t> left_out = {1, 14}, kept_too = {1, 86, 14};
+    EXPECT_EQ(kept_types({86, 36, 0, 0, 9, 9, 2, 0x00010001, 0x00020002}), kept_too);  // a polygon of 2 points
+    EXPECT_EQ(kept_types({86, 36, 0, 0, 9, 9, 60000, 0x00010001, 0x00020002}), left_out);
+    EXPECT_EQ(kept_types({91, 44, 0, 0, 9, 9, 1, 2, 2, 0x00010001, 0x00020002}), (std::vector<uint32_t>{1, 91, 14}));
+    EXPECT_EQ(kept_types({91, 44, 0, 0, 9, 9, 1, 2, 5, 0x00010001, 0x00020002}), left_out);  // a count above the total
+    // Text of 3 characters whose string lies past the record's end.
+    EXPECT_EQ(kept_types({84, 76, 0, 0, 9, 9, 1, 0, 0, 0, 0, 3, 74, 0, 0, 0, 0, 0, 0}), left_out);
+    // A stretched bitmap of 2 x 2 at 24 bits with its 16 bytes of bits; then one of 100 x 100
+    // whose bits are 12 bytes.
+    EXPECT_EQ(kept_types({81, 136, 0, 0, 9, 9, 0, 0, 0, 0, 2, 2, 80, 40, 120, 16, 0, 0, 0, 0,
+                          40, 2, 2, 0x00180001, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4}),
+              (std::vector<uint32_t>{1, 81, 14}));
+    EXPECT_EQ(kept_types({81, 120, 0, 0, 9, 9, 0, 0, 0, 0, 100, 100, 80, 40, 80, 12, 0, 0, 0, 0,
+                          40, 100, 100, 0x00180001, 0, 0, 0, 0, 0, 0}),
+              left_out);
     // Not an enhanced metafile's header.
     b[40] = 0;
     EXPECT_TRUE(emf_sound_records(b.data(), b.size(), &whole).empty());
@@ -471,6 +504,43 @@ TEST_F(Metafile, HugeFramesAreBroughtDown)
     keep(bounded);
     EXPECT_EQ(bounded.width, 32000 * 1280 / 32000);
     EXPECT_EQ(bounded.height, 16000 * 800 / 24000);
+}
+
+// The corpus's metafiles with bytes changed at random, as a damaged disk or a hostile file would
+// have them: whatever the system is handed must never make it fault (under Wine it read outside
+// the data for records whose sizes, counts or object indices were wrong). Drawn as thumbnails,
+// small, to keep the run short.
+TEST_F(Metafile, FilesWithChangedBytesGiveAStatus)
+{
+    if (!metafile_supported()) GTEST_SKIP() << "needs Windows";
+    if (corpus_manifest().empty()) GTEST_SKIP() << "no corpus";
+    std::mt19937 rng(2026);
+    int loads = 0;
+    for (const char* path : {"wmf/drawing-plain.wmf", "wmf/drawing.wmf", "emf/drawing.emf", "emf/test-000.emf",
+                             "emf/test-129.emf", "emf/test-152.emf", "emf/test_libuemf_ref.emf"}) {
+        const std::string file = read_file(corpus_path(path).c_str());
+        const bool enhanced = std::string(path).rfind("emf", 0) == 0;
+        for (int copy = 0; copy < 40; ++copy) {
+            std::string changed = file;
+            for (int n = 1 << (rng() % 5); n > 0; --n) {
+                const size_t at = rng() % changed.size();
+                switch (rng() % 3) {
+                case 0: changed[at] = static_cast<char>(rng()); break;
+                case 1: changed[at] = static_cast<char>(changed[at] ^ (1 << (rng() % 8))); break;
+                default: changed[at] = "\x00\xFF\x7F\x80"[rng() % 4]; break;
+                }
+            }
+            LoadParams p = rgb_params(enhanced ? "emf" : "wmf", LOAD_PREVIEW);
+            p.box_width = 92;
+            p.box_height = 64;
+            Picture pic{};
+            const Status status = load_bytes(changed, enhanced ? ".emf" : ".wmf", &pic, p);
+            EXPECT_LE(status, STATUS_BAD_PARAMETER) << path << " copy " << copy;
+            keep(pic);
+            ++loads;
+        }
+    }
+    EXPECT_EQ(loads, 280);
 }
 
 TEST_F(Metafile, ThumbnailsDrawnAtThreeTimesTheBox)
