@@ -556,13 +556,14 @@ struct Reader {
         return STATUS_OK;
     }
 
-    // LZW and deflate strips cost far more to decode than to hand on, and each stands alone: on a
-    // machine with cores to spare, a large page's strips are decoded side by side. One thread
-    // alone is no gain, nor is a page of a few strips or a small one.
+    // LZW, deflate and JPEG strips cost far more to decode than to hand on, and each stands alone:
+    // on a machine with cores to spare, a large page's strips are decoded side by side. One
+    // thread alone is no gain, nor is a page of a few strips or a small one.
     unsigned strip_threads() const
     {
         const uint32_t c = page.compression;
-        const bool costly = c == TIFF_COMPRESSION_LZW || c == TIFF_COMPRESSION_DEFLATE || c == TIFF_COMPRESSION_ADOBE_DEFLATE;
+        const bool costly = c == TIFF_COMPRESSION_LZW || c == TIFF_COMPRESSION_DEFLATE ||
+                            c == TIFF_COMPRESSION_ADOBE_DEFLATE || c == TIFF_COMPRESSION_JPEG;
         if (!costly || page.tiled || plan.unit_rows != 1 || plan.down < 4) return 1;
         const uint64_t decoded = uint64_t{plan.unit_bytes} * page.height * static_cast<uint64_t>(plan.read_planes);
         const uint64_t strip = plan.chunk_height * plan.unit_bytes;

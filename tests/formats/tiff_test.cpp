@@ -868,6 +868,12 @@ public:
         sp.quality = 95;
         return save_picture(path.c_str(), &p, &sp);
     }
+    Picture& keep_loaded(const std::string& path, uint32_t flags)
+    {
+        Picture pic{};
+        EXPECT_EQ(load(path, &pic, params("tiff", flags)), STATUS_OK);
+        return keep(pic);
+    }
     // Every pixel as R, G, B, A, so that pictures of different types compare.
     static std::vector<uint8_t> rgba(const Picture& p);
 };
@@ -929,6 +935,38 @@ TEST_F(TiffWriting, EveryCompressionForEveryPixelType)
                 expect_close(rgba(back), rgba(p), jpeg ? 40 : 0);
             }
         }
+}
+
+// JPEG strips of a large page are decoded side by side too: the picture comes back close to what
+// was saved, strips in their places, and a strip made unreadable ends the page after the rows
+// above it, which are those of the whole file.
+TEST_F(TiffWriting, LargeJpegPagesDecodeTheirStripsInPlace)
+{
+    const int w = 1000, h = 900;
+    Picture& p = make(PIXEL_RGB, w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* q = picture_line(&p, y) + 3 * x;
+            q[0] = static_cast<uint8_t>(x * 255 / w), q[1] = static_cast<uint8_t>(y * 255 / h), q[2] = static_cast<uint8_t>((x + y) / 8);
+        }
+    TempFile f(".tif");
+    ASSERT_EQ(save_as(p, TIFF_SAVE_G3_OR_JPEG, f.path()), STATUS_OK);
+    Picture& back = keep_loaded(f.path(), 0);
+    expect_close(rgba(back), rgba(p), 12);
+
+    // The 25th strip's stream (16 rows a strip) overwritten from its start.
+    std::string bytes = read_file(f.path());
+    size_t at = 0;
+    for (int strip = 0; strip < 25; ++strip) at = bytes.find("\xFF\xD8\xFF", at + 1);
+    ASSERT_NE(at, std::string::npos);
+    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 64), '\0');
+    TempFile damaged(".tif", bytes);
+    Picture pic{};
+    EXPECT_NE(load(damaged.path(), &pic, params("tiff")), STATUS_OK);
+    picture_free(&pic);
+    Picture& partial = keep_loaded(damaged.path(), LOAD_ACCEPT_DAMAGED);
+    for (int y = 0; y < 24 * 16; y += 17) ASSERT_EQ(row_bytes(partial, y), row_bytes(back, y)) << y;
+    EXPECT_EQ(row_bytes(partial, 24 * 16 + 5), Bytes(3 * w, 0));
 }
 
 TEST_F(TiffWriting, TheLzwSwitchAndTheSoftwareTag)
