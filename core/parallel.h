@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -14,8 +15,9 @@ inline unsigned parallel_threads(size_t count)
     return static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(cores, count)));
 }
 
-// Calls work(i, thread) once for every i below `count`, on `threads` threads of which the
-// caller's is one; `thread` (below `threads`) tells them apart, for state of their own.
+// Calls work(i, thread) once for every i below `count`, on up to `threads` threads of which the
+// caller's is one; `thread` (below `threads`) tells them apart, for state of their own. `work`
+// must not throw: an exception leaving another thread would end the program.
 template <class Work>
 void for_each_in_parallel(size_t count, unsigned threads, Work&& work)
 {
@@ -24,7 +26,11 @@ void for_each_in_parallel(size_t count, unsigned threads, Work&& work)
         for (size_t i = next++; i < count; i = next++) work(i, thread);
     };
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, t);
+    try {
+        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker, t);
+    } catch (const std::system_error&) {
+        // A thread the system would not start leaves its share to the others.
+    }
     worker(0);
     for (std::thread& t : pool) t.join();
 }

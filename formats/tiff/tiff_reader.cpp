@@ -611,17 +611,21 @@ struct Reader {
                 for_each_in_parallel(fetched, threads, [&](size_t i, unsigned thread) {
                     Strip& strip = strips[i];
                     if (strip.status != STATUS_OK) return;
-                    ChunkDecoder& decoder = *decoders[thread];
-                    strip.status = decoder.open_fetched(&strip.data);
-                    if (strip.status != STATUS_OK) return;
-                    const uint64_t y0 = (first + i) * plan.chunk_height;
-                    const int rows = static_cast<int>(std::min<uint64_t>(plan.chunk_height, page.height - y0));
-                    strip.rows.resize(static_cast<size_t>(rows) * plan.unit_bytes + 16);
-                    for (; strip.rows_done < rows; ++strip.rows_done) {
-                        uint8_t* row = strip.rows.data() + static_cast<size_t>(strip.rows_done) * plan.unit_bytes;
-                        strip.status = decoder.next_unit(row);
-                        if (strip.status != STATUS_OK) break;
-                        if (plan.direct && plan.predictor > 1) place_in_place(row);
+                    try {
+                        ChunkDecoder& decoder = *decoders[thread];
+                        strip.status = decoder.open_fetched(&strip.data);
+                        if (strip.status != STATUS_OK) return;
+                        const uint64_t y0 = (first + i) * plan.chunk_height;
+                        const int rows = static_cast<int>(std::min<uint64_t>(plan.chunk_height, page.height - y0));
+                        strip.rows.resize(static_cast<size_t>(rows) * plan.unit_bytes + 16);
+                        for (; strip.rows_done < rows; ++strip.rows_done) {
+                            uint8_t* row = strip.rows.data() + static_cast<size_t>(strip.rows_done) * plan.unit_bytes;
+                            strip.status = decoder.next_unit(row);
+                            if (strip.status != STATUS_OK) break;
+                            if (plan.direct && plan.predictor > 1) place_in_place(row);
+                        }
+                    } catch (const std::bad_alloc&) {
+                        strip.status = STATUS_NO_MEMORY;  // the rows reached still stand
                     }
                 });
                 for (size_t i = 0; i < fetched; ++i) {
