@@ -66,15 +66,14 @@ void unpack_bit_planes(const LineLayout& l, const uint8_t* in, uint8_t* out)
 void unpack_multi_bit_planes(const LineLayout& l, const uint8_t* in, uint8_t* out)
 {
     const int bits = l.bits;
-    const int per_byte = 8 / bits;
     const unsigned mask = (1u << bits) - 1;
     std::memset(out, 0, static_cast<size_t>(l.width));
     for (int p = 0; p < l.planes; ++p) {
         const uint8_t* plane = in + static_cast<size_t>(p) * l.bytes_per_plane_line;
-        for (int x = 0; x < l.width; ++x) {
-            const int shift = 8 - bits * (x % per_byte + 1);
-            const unsigned sample = (plane[x / per_byte] >> shift) & mask;
-            out[x] = static_cast<uint8_t>(out[x] | (sample << (p * bits)));
+        for (int x = 0; x < l.width; ++plane) {
+            const unsigned byte = *plane;
+            for (int shift = 8 - bits; shift >= 0 && x < l.width; shift -= bits, ++x)
+                out[x] = static_cast<uint8_t>(out[x] | ((byte >> shift) & mask) << (p * bits));
         }
     }
 }

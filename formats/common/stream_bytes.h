@@ -40,6 +40,17 @@ inline uint32_t be32_at(const uint8_t* p)
 {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
 }
+// The same, written into memory.
+inline void put_le16_at(uint8_t* p, uint32_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void put_le32_at(uint8_t* p, uint32_t v)
+{
+    put_le16_at(p, v & 0xFFFF);
+    put_le16_at(p + 2, v >> 16);
+}
 
 // One byte, or -1 at the end of the file.
 inline int stream_next_byte(Stream* stream)

@@ -53,18 +53,6 @@ bool wmf_record_fits(uint16_t function, const uint8_t* p, size_t n, uint32_t obj
     }
 }
 
-void put_le16(uint8_t* p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put_le32(uint8_t* p, uint32_t v)
-{
-    put_le16(p, v & 0xFFFF);
-    put_le16(p + 2, v >> 16);
-}
-
 
 // --- enhanced metafiles --------------------------------------------------------------------------
 
@@ -115,10 +103,10 @@ bool emf_record_fits(uint32_t type, const uint8_t* r, uint64_t n)
         const uint8_t* h = r + header_at;
         const uint32_t compression = le32_at(h + 16);
         if (compression != 0 && compression != 3) return true;  // compressed bits carry their own size
-        const uint64_t width = static_cast<uint32_t>(std::abs(static_cast<int64_t>(static_cast<int32_t>(le32_at(h + 4)))));
-        const uint64_t height = static_cast<uint32_t>(std::abs(static_cast<int64_t>(static_cast<int32_t>(le32_at(h + 8)))));
-        const uint64_t depth = le16_at(h + 14);
-        return (width * depth + 31) / 32 * 4 * height <= bits;
+        const uint64_t width = static_cast<uint64_t>(std::abs(int64_t{static_cast<int32_t>(le32_at(h + 4))}));
+        const uint64_t height = static_cast<uint64_t>(std::abs(int64_t{static_cast<int32_t>(le32_at(h + 8))}));
+        const uint64_t row = (width * le16_at(h + 14) + 31) / 32 * 4;
+        return row == 0 || height <= bits / row;  // a product could pass 64 bits
     };
     switch (type) {
     case 2: case 3: case 4: case 5: case 6: return points(8, 0);        // poly-Béziers, polygons, polylines
@@ -163,7 +151,7 @@ void append_record(std::vector<uint8_t>& out, std::initializer_list<uint32_t> wo
     for (uint32_t w : words) {
         const size_t at = out.size();
         out.resize(at + 4);
-        put_le32(out.data() + at, w);
+        put_le32_at(out.data() + at, w);
     }
 }
 
@@ -191,8 +179,8 @@ std::vector<uint8_t> wmf_sound_records(const uint8_t* data, size_t size, bool* w
     std::vector<uint8_t> out(data, data + at);
     if (!ended) out.insert(out.end(), {3, 0, 0, 0, 0, 0});
     *whole = ended;
-    put_le32(out.data() + 6, static_cast<uint32_t>(out.size() / 2));
-    put_le32(out.data() + 12, largest);
+    put_le32_at(out.data() + 6, static_cast<uint32_t>(out.size() / 2));
+    put_le32_at(out.data() + 12, largest);
     return out;
 }
 
@@ -239,15 +227,15 @@ std::vector<uint8_t> emf_sound_records(const uint8_t* data, size_t size, bool* w
         uint32_t style = 0, colour = 0;
         if ((type == EMF_FILL_REGION || type == EMF_FRAME_REGION) && bytes >= 32 && (le32_at(r + 28) & STOCK_OBJECT)) {
             // A region filled or framed with a stock brush: the same brush made as an object of
-            // the file's own, in a slot added to its table, and deleted after.
-            if (!stock_brush(le32_at(r + 28), &style, &colour)) {
+            // the file's own, in a slot added to its table (of at most 65535), and deleted after.
+            if (slot > 0xFFFE || !stock_brush(le32_at(r + 28), &style, &colour)) {
                 damaged = true;
                 continue;
             }
             append_record(out, {EMF_CREATE_BRUSH, 24, slot, style, colour, 0});
             const size_t start = out.size();
             out.insert(out.end(), r, r + bytes);
-            put_le32(out.data() + start + 28, slot);
+            put_le32_at(out.data() + start + 28, slot);
             append_record(out, {EMF_DELETE_OBJECT, 12, slot});
             handles = std::max(handles, slot + 1);
             records += 3;
@@ -261,9 +249,8 @@ std::vector<uint8_t> emf_sound_records(const uint8_t* data, size_t size, bool* w
         ++records;
     }
     if (damaged) *whole = false;
-    put_le32(out.data() + 48, static_cast<uint32_t>(out.size()));
-    put_le32(out.data() + 52, records);
-    out[56] = static_cast<uint8_t>(handles);
-    out[57] = static_cast<uint8_t>(handles >> 8);
+    put_le32_at(out.data() + 48, static_cast<uint32_t>(out.size()));
+    put_le32_at(out.data() + 52, records);
+    put_le16_at(out.data() + 56, handles);
     return out;
 }

@@ -586,7 +586,7 @@ struct Reader {
         };
         std::vector<std::unique_ptr<ChunkDecoder>> decoders(threads);
         for (auto& d : decoders) {
-            d.reset(new ChunkDecoder);
+            d = std::make_unique<ChunkDecoder>();
             LUM_TRY(d->begin_page(page, static_cast<int>(plan.chunk_width), static_cast<int>(plan.chunk_height), plan.unit_bytes));
         }
         const size_t strip_bytes = static_cast<size_t>(plan.chunk_height) * plan.unit_bytes;

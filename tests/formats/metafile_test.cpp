@@ -421,6 +421,10 @@ TEST(EmfRecords, WholeFilesPassCutOnesEndAndStockBrushedRegionsGetTheirOwn)
     EXPECT_EQ(kept_types({81, 120, 0, 0, 9, 9, 0, 0, 0, 0, 100, 100, 80, 40, 80, 12, 0, 0, 0, 0,
                           40, 100, 100, 0x00180001, 0, 0, 0, 0, 0, 0}),
               left_out);
+    // Sides whose bits multiplied out are 2^64, nothing in 64 bits: 2^31 wide at 32 bits, as tall.
+    EXPECT_EQ(kept_types({81, 120, 0, 0, 9, 9, 0, 0, 0, 0, 100, 100, 80, 40, 80, 12, 0, 0, 0, 0,
+                          40, 0x80000000, 0x80000000, 0x00200001, 0, 0, 0, 0, 0, 0}),
+              left_out);
     // Not an enhanced metafile's header.
     b[40] = 0;
     EXPECT_TRUE(emf_sound_records(b.data(), b.size(), &whole).empty());
